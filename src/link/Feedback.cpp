@@ -1,0 +1,56 @@
+#include "link/Feedback.h"
+
+#include <map>
+
+#include "link/StringTable.h"
+
+namespace vantrel {
+namespace {
+
+SilentFeedback g_silent;
+Feedback* g_feedback = &g_silent;
+
+std::map<int, OperatorActionListener>& Listeners()
+{
+    static std::map<int, OperatorActionListener> listeners;
+    return listeners;
+}
+int g_nextListener = 1;
+
+}  // namespace
+
+Feedback& CurrentFeedback() { return *g_feedback; }
+
+ScopedFeedback::ScopedFeedback(Feedback& feedback) : m_prev(g_feedback) { g_feedback = &feedback; }
+
+ScopedFeedback::~ScopedFeedback() { g_feedback = m_prev; }
+
+void SendProgress(uint32_t message, uint32_t wParam) { g_feedback->SendProgress(message, wParam); }
+
+int ShowMessage(int kind, uint32_t id)
+{
+    const int answer = g_feedback->ShowMessageBox(kind, id);
+    // Copy first: a listener may remove itself.
+    const auto listeners = Listeners();
+    for (const auto& entry : listeners) entry.second(id, answer);
+    return answer;
+}
+
+int AddOperatorActionListener(OperatorActionListener listener)
+{
+    const int handle = g_nextListener++;
+    Listeners().emplace(handle, std::move(listener));
+    return handle;
+}
+
+void RemoveOperatorActionListener(int handle) { Listeners().erase(handle); }
+
+std::string PortOpenFailureText(const std::string& portName)
+{
+    std::string text = LoadMessageText(20001);
+    const auto pos = text.find("%s");
+    if (pos != std::string::npos) text.replace(pos, 2, portName);
+    return text;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vantrel {
+
+// Progress messages the operations send to the progress window (wParam below).
+enum ProgressMessage : uint32_t {
+    WM_PROGRESS_OPEN = 0x8000,  // range maximum; opens the window (ignored while open)
+    WM_PROGRESS_RANGE = 0x8001,  // range maximum; position back to 0
+    WM_PROGRESS_POS = 0x8002,  // position
+    WM_PROGRESS_TEXT = 0x8003,  // string id of the status line
+    WM_PROGRESS_CLOSE = 0x8004,
+    WM_PROGRESS_SHOWBAR = 0x8005,
+    WM_PROGRESS_HIDEBAR = 0x8006,
+};
+
+// Message-box kinds of ShowMessage.
+enum MessageKind : int {
+    kMsgError = 1,  // "Error", stop icon, OK
+    kMsgInformation = 2,  // title, information icon, OK
+    kMsgWarning = 3,  // title, exclamation, OK
+    kMsgWarningOkCancel = 4,  // title, exclamation, OK and Cancel
+    kMsgErrorRetryCancel = 5,  // "Error", stop icon, Retry and Cancel
+};
+
+// Where the operations report to: the GUI's main frame, the console, or a test
+// recorder. One sink is current for the process at a time.
+class Feedback {
+public:
+    virtual ~Feedback() = default;
+
+    // A progress message, applied before the call returns.
+    virtual void SendProgress(uint32_t message, uint32_t wParam) = 0;
+    // Shows the box of the kind with the text of the id; returns 0 when the
+    // operator pressed Cancel, otherwise 1. Operations call the free function
+    // ShowMessage below, never this directly.
+    virtual int ShowMessageBox(int kind, uint32_t id) = 0;
+    // The separate port-open failure box (text 20001 with the port name).
+    // detail is the platform's reason, for front ends that can show it.
+    virtual void ShowPortOpenFailure(const std::string& portName, const std::string& detail) = 0;
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+    // A line of extra information for the operator (where a backup was saved).
+    virtual void ShowNote(const std::string& /*text*/) {}
+};
+
+// A sink that shows nothing and answers every question with OK / Retry.
+class SilentFeedback final : public Feedback {
+public:
+    void SendProgress(uint32_t, uint32_t) override {}
+    int ShowMessageBox(int, uint32_t) override { return 1; }
+    void ShowPortOpenFailure(const std::string&, const std::string&) override {}
+};
+
+Feedback& CurrentFeedback();
+
+// Installs a sink as the current one for the lifetime of the object.
+class ScopedFeedback {
+public:
+    explicit ScopedFeedback(Feedback& feedback);
+    ~ScopedFeedback();
+    ScopedFeedback(const ScopedFeedback&) = delete;
+    ScopedFeedback& operator=(const ScopedFeedback&) = delete;
+
+private:
+    Feedback* m_prev;
+};
+
+// Sends a progress message to the current sink.
+void SendProgress(uint32_t message, uint32_t wParam = 0);
+
+// Shows a message box through the current sink, then tells the operator-action
+// listeners (the simulated radio) which message was answered and how.
+int ShowMessage(int kind, uint32_t id);
+
+// Listeners of operator answers. A real operator reacts to a prompt by switching
+// the flash adapter and reconnecting the battery; the simulated radio learns of
+// it this way. Returns a handle for RemoveOperatorActionListener.
+using OperatorActionListener = std::function<void(uint32_t id, int answer)>;
+int AddOperatorActionListener(OperatorActionListener listener);
+void RemoveOperatorActionListener(int handle);
+
+// Text 20001 with the port name in place of %s.
+std::string PortOpenFailureText(const std::string& portName);
+
+}  // namespace vantrel

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+namespace vantrel {
+
+// The program's one string table: every message, status line, prompt and title by id.
+// Returns "" for an id without a text.
+const char* LoadMessageText(uint32_t id);
+bool HasMessageText(uint32_t id);
+
+// Well-known ids outside the message range.
+constexpr uint32_t kIdsAppTitle = 57344;  // "Vantrel"
+constexpr uint32_t kIdsIdlePrompt = 57345;  // " "
+
+}  // namespace vantrel

@@ -1,0 +1,142 @@
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace vantrel {
+namespace {
+
+std::string& ProgramFolderOverride()
+{
+    static std::string folder;
+    return folder;
+}
+
+std::string& UserDataOverride()
+{
+    static std::string folder;
+    return folder;
+}
+
+std::string WithSeparator(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+std::string ProgramFolder()
+{
+    if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "./";
+    const std::string path = exe.string();
+    const auto cut = path.find_last_of('/');
+    return cut == std::string::npos ? "./" : path.substr(0, cut + 1);
+}
+
+void SetProgramFolder(const std::string& folder) { ProgramFolderOverride() = WithSeparator(folder); }
+
+std::string UserDataFolder()
+{
+    std::string folder = UserDataOverride();
+    if (folder.empty()) {
+        if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+            folder = WithSeparator(xdg) + "vantrel/";
+        } else if (const char* home = std::getenv("HOME"); home && *home) {
+            folder = WithSeparator(home) + ".local/share/vantrel/";
+        } else {
+            return {};
+        }
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec && !std::filesystem::is_directory(folder)) return {};
+    return folder;
+}
+
+void SetUserDataFolder(const std::string& folder) { UserDataOverride() = WithSeparator(folder); }
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
+{
+    out.clear();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    uint8_t chunk[65536];
+    bool ok = true;
+    for (;;) {
+        const size_t n = std::fread(chunk, 1, sizeof chunk, f);
+        out.insert(out.end(), chunk, chunk + n);
+        if (n < sizeof chunk) {
+            ok = !std::ferror(f);
+            break;
+        }
+    }
+    std::fclose(f);
+    return ok;
+}
+
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+bool AtomicFileWriter::Open(const std::string& path)
+{
+    Discard();
+    m_path = path;
+    m_tempPath = path + ".part";
+    m_failed = false;
+    m_file = std::fopen(m_tempPath.c_str(), "wb");
+    return m_file != nullptr;
+}
+
+bool AtomicFileWriter::Write(const void* data, size_t size)
+{
+    if (!m_file || m_failed) return false;
+    if (size != 0 && std::fwrite(data, 1, size, m_file) != size) m_failed = true;
+    return !m_failed;
+}
+
+bool AtomicFileWriter::Commit()
+{
+    if (!m_file) return false;
+    bool ok = !m_failed && std::fflush(m_file) == 0;
+#ifndef _WIN32
+    if (ok) ok = ::fsync(::fileno(m_file)) == 0;
+#endif
+    if (std::fclose(m_file) != 0) ok = false;
+    m_file = nullptr;
+    if (ok) {
+        std::error_code ec;
+        std::filesystem::rename(m_tempPath, m_path, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        std::error_code ec;
+        std::filesystem::remove(m_tempPath, ec);
+    }
+    return ok;
+}
+
+void AtomicFileWriter::Discard()
+{
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+        std::error_code ec;
+        std::filesystem::remove(m_tempPath, ec);
+    }
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
+{
+    AtomicFileWriter writer;
+    return writer.Open(path) && writer.Write(data, size) && writer.Commit();
+}
+
+}  // namespace vantrel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// The program folder: the running executable's folder, separator kept
+// ("/opt/vantrel/"). Every image file is looked up there. A front end may
+// point it elsewhere (the CLI's --folder).
+std::string ProgramFolder();
+void SetProgramFolder(const std::string& folder);
+
+// Per-user data folder for backups and undo files ($XDG_DATA_HOME/vantrel/ or
+// ~/.local/share/vantrel/), created on demand, separator kept. Empty when it
+// cannot be created.
+std::string UserDataFolder();
+void SetUserDataFolder(const std::string& folder);  // tests and --data-dir
+
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
+
+// Writes an output file so that the operator only ever sees a complete file or
+// none: the bytes go to a temporary file beside the target, which is flushed,
+// synced and renamed over the target by Commit. Destroying the writer without
+// a successful Commit removes the temporary file. Every write is checked.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    bool Open(const std::string& path);
+    bool Write(const void* data, size_t size);
+    bool Commit();
+    void Discard();
+    bool IsOpen() const { return m_file != nullptr; }
+
+private:
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+    std::string m_tempPath;
+    bool m_failed = false;
+};
+
+// Writes a whole file through AtomicFileWriter.
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+
+}  // namespace vantrel

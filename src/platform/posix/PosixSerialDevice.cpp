@@ -298,7 +298,9 @@ bool PosixSerialDevice::SetLineSettings(const LineSettings& s)
     if (s.parity == Parity::Odd) tio.c_cflag |= PARODD;
     if (s.stopBits == 2) tio.c_cflag |= CSTOPB;
     if (s.ctsOutFlow) tio.c_cflag |= CRTSCTS;
-    tio.c_cc[VMIN] = 0;
+    // VMIN 1 makes an empty non-blocking read answer EAGAIN; with VMIN 0 it
+    // would return 0, which cannot be told from a hangup.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
 
     speed_t code = B38400; // stands in until a custom rate is applied below

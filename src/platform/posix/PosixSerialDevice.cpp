@@ -154,6 +154,14 @@ OpenResult PosixSerialDevice::Open(const std::string& name)
         close(fd);
         return Failure(OpenError::Other, "not a serial device");
     }
+#ifdef TIOCGEXCL
+    // Root gets past another program's exclusive mode; honour it anyway.
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        close(fd);
+        return OpenFailure(EBUSY);
+    }
+#endif
     ioctl(fd, TIOCEXCL);
     m_fd = fd;
     m_limits = {};
@@ -394,6 +402,7 @@ int PosixSerialDevice::Read(uint8_t* buffer, uint32_t count)
 {
     if (m_fd < 0) return -1;
     if (count == 0) return 0;
+    count = std::min<uint32_t>(count, INT32_MAX); // the result must fit
     const uint64_t start = MonotonicMs();
     // The classic "return at once with what is there" setting.
     const bool immediate =
@@ -434,6 +443,7 @@ int PosixSerialDevice::Read(uint8_t* buffer, uint32_t count)
 int PosixSerialDevice::Write(const uint8_t* buffer, uint32_t count)
 {
     if (m_fd < 0) return -1;
+    count = std::min<uint32_t>(count, INT32_MAX); // the result must fit
     uint32_t done = 0;
     uint64_t lastProgress = MonotonicMs();
     while (done < count) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <numeric>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 
@@ -156,6 +157,15 @@ TEST_F(PosixSerialDeviceTest, SecondOpenerIsRefusedUntilTheFirstCloses)
     EXPECT_EQ(second.Open(pty.SlavePath()).error, OpenError::InUse);
     close(other);
     EXPECT_TRUE(second.Open(pty.SlavePath()).Ok());
+    second.Close();
+
+#ifdef TIOCGEXCL
+    // So does a program that set exclusive mode without taking the lock.
+    ASSERT_EQ(ioctl(pty.SlaveFd(), TIOCEXCL), 0);
+    EXPECT_EQ(second.Open(pty.SlavePath()).error, OpenError::InUse);
+    ASSERT_EQ(ioctl(pty.SlaveFd(), TIOCNXCL), 0);
+    EXPECT_TRUE(second.Open(pty.SlavePath()).Ok());
+#endif
 }
 
 TEST(PosixSerialDeviceOpenTest, FailuresNameTheirCause)

@@ -45,6 +45,26 @@ std::string ProductName(const fs::path& entry)
     return {};
 }
 
+// The driver that runs the port. Since Linux 6.5 a tty's device is a port of
+// the "serial-base" bus, whose generic port and controller drivers say nothing;
+// the UART or USB driver sits above them.
+std::string DriverName(const fs::path& entry)
+{
+    std::error_code ec;
+    fs::path dir = fs::canonical(entry / "device", ec);
+    if (ec) return {};
+    std::string fallback;
+    for (int up = 0; up < 4 && !dir.empty() && dir != dir.root_path(); ++up, dir = dir.parent_path()) {
+        std::error_code linkEc;
+        const fs::path driver = fs::read_symlink(dir / "driver", linkEc);
+        if (linkEc) continue;
+        const std::string name = driver.filename().string();
+        if (driver.parent_path().parent_path().filename() != "serial-base") return name;
+        if (fallback.empty()) fallback = name;
+    }
+    return fallback;
+}
+
 // /dev/serial/by-id names each USB adapter by vendor, product and serial
 // number, which survives replugging in another socket.
 std::map<std::string, std::string> ByIdLinks(const std::string& byIdDir)
@@ -85,12 +105,11 @@ std::vector<SerialPortInfo> ListSerialPortsUnder(const std::string& sysClassTty,
         const std::string name = entry.filename().string();
         std::error_code driverEc;
         // Virtual terminals, the console and pseudo-terminals have no driver link.
-        const fs::path driver = fs::read_symlink(entry / "device" / "driver", driverEc);
-        if (driverEc || IsPhantomUart(entry)) continue;
+        if (!fs::is_symlink(entry / "device" / "driver", driverEc) || IsPhantomUart(entry)) continue;
 
         SerialPortInfo info;
         info.path = (fs::path(devDir) / name).string();
-        const std::string driverName = driver.filename().string();
+        const std::string driverName = DriverName(entry);
         const std::string product = ProductName(entry);
         info.description = product.empty() ? driverName : product + " (" + driverName + ")";
         if (auto link = byId.find(name); link != byId.end()) info.byIdPath = link->second;

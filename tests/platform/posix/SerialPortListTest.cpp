@@ -19,7 +19,6 @@ public:
         root = mkdtemp(base);
         fs::create_directories(root / "class/tty");
         fs::create_directories(root / "dev/serial/by-id");
-        fs::create_directories(root / "bus/drivers");
     }
     ~FakeMachine()
     {
@@ -27,13 +26,21 @@ public:
         fs::remove_all(root, ec);
     }
 
-    // A tty whose device is bound to driver; deviceDir is where the device sits.
-    fs::path AddTty(const std::string& name, const std::string& driver, const std::string& deviceDir)
+    // Binds the device at deviceDir to a driver ("bus/name").
+    void Bind(const std::string& deviceDir, const std::string& driver)
     {
         const fs::path device = root / "devices" / deviceDir;
+        const fs::path bus = fs::path(driver).parent_path();
         fs::create_directories(device);
-        fs::create_directories(root / "bus/drivers" / driver);
-        fs::create_symlink(root / "bus/drivers" / driver, device / "driver");
+        fs::create_directories(root / "bus" / bus / "drivers" / fs::path(driver).filename());
+        fs::create_symlink(root / "bus" / bus / "drivers" / fs::path(driver).filename(), device / "driver");
+    }
+
+    // A tty whose device sits at deviceDir, bound to driver.
+    fs::path AddTty(const std::string& name, const std::string& driver, const std::string& deviceDir)
+    {
+        Bind(deviceDir, driver);
+        const fs::path device = root / "devices" / deviceDir;
         const fs::path entry = root / "class/tty" / name;
         fs::create_directories(entry);
         fs::create_symlink(device, entry / "device");
@@ -55,13 +62,16 @@ public:
 TEST(SerialPortListTest, ListsRealPortsWithDriverProductAndStableName)
 {
     FakeMachine machine;
-    FakeMachine::Write(machine.AddTty("ttyS0", "serial8250", "pnp/00:05") / "type", "4\n");
-    FakeMachine::Write(machine.AddTty("ttyS1", "serial8250", "platform/serial8250/tty/ttyS1") / "type", "0\n");
-    FakeMachine::Write(machine.AddTty("ttyS10", "serial8250", "pnp/00:06") / "type", "4\n");
-    FakeMachine::Write(machine.AddTty("ttyS2", "serial8250", "pnp/00:07") / "type", "4\n");
-    machine.AddTty("ttyUSB0", "ftdi_sio", "usb1/1-2/1-2:1.0/ttyUSB0");
+    // Newer kernels put a generic serial-base port between the tty and its UART driver.
+    FakeMachine::Write(machine.AddTty("ttyS0", "serial-base/port", "pnp0/00:05/00:05:0/00:05:0.0") / "type", "4\n");
+    machine.Bind("pnp0/00:05/00:05:0", "serial-base/ctrl");
+    machine.Bind("pnp0/00:05", "pnp/serial");
+    FakeMachine::Write(machine.AddTty("ttyS1", "platform/serial8250", "platform/serial8250/tty/ttyS1") / "type", "0\n");
+    FakeMachine::Write(machine.AddTty("ttyS10", "pnp/serial8250", "pnp/00:06") / "type", "4\n");
+    FakeMachine::Write(machine.AddTty("ttyS2", "pnp/serial8250", "pnp/00:07") / "type", "4\n");
+    machine.AddTty("ttyUSB0", "usb-serial/ftdi_sio", "usb1/1-2/1-2:1.0/ttyUSB0");
     FakeMachine::Write(machine.root / "devices/usb1/1-2/product", "FT232R USB UART\n");
-    machine.AddTty("ttyACM0", "cdc_acm", "usb1/1-3/1-3:1.0");
+    machine.AddTty("ttyACM0", "usb/cdc_acm", "usb1/1-3/1-3:1.0");
     machine.AddVirtualTty("tty0");
     machine.AddVirtualTty("ptmx");
     fs::create_symlink("../../ttyUSB0", machine.root / "dev/serial/by-id/usb-FTDI_FT232R_A10K1234-if00-port0");
@@ -78,8 +88,10 @@ TEST(SerialPortListTest, ListsRealPortsWithDriverProductAndStableName)
     EXPECT_EQ(usb.path, (machine.root / "dev/ttyUSB0").string());
     EXPECT_EQ(usb.description, "FT232R USB UART (ftdi_sio)");
     EXPECT_EQ(usb.byIdPath, (machine.root / "dev/serial/by-id/usb-FTDI_FT232R_A10K1234-if00-port0").string());
-    EXPECT_EQ(ports[1].description, "serial8250");
+    EXPECT_EQ(ports[1].description, "serial");
     EXPECT_TRUE(ports[1].byIdPath.empty());
+    EXPECT_EQ(ports[2].description, "serial8250");
+    EXPECT_EQ(ports[0].description, "cdc_acm");
 }
 
 TEST(SerialPortListTest, AMachineWithoutTheTreesHasNoPorts)

@@ -11,8 +11,7 @@ namespace vantrel {
 
 // A readable text trace of the line: "<ms> TX|RX <hex bytes>" per chunk and
 // "# <text>" per event, the time counted from Open on the current clock.
-// Chunks of one direction within the same millisecond share a line, so a
-// message written a byte at a time reads as one line.
+// Bytes of one direction that follow each other closely share a line.
 class FileTrace final : public LinkTrace {
 public:
     FileTrace() = default;
@@ -35,6 +34,7 @@ private:
     // The line being gathered.
     bool m_pendingSent = false;
     uint64_t m_pendingMs = 0;
+    uint64_t m_lastMs = 0;
     std::vector<uint8_t> m_pending;
 };
 

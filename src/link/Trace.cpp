@@ -9,6 +9,9 @@ LinkTrace* g_trace = nullptr;
 
 // Longest run of bytes on one line before a new one starts.
 constexpr size_t kBytesPerLine = 32;
+// Bytes of one direction this close to the previous one continue its line, so
+// a message read or written a byte at a time at 9600 Bd and up reads as one.
+constexpr uint64_t kJoinGapMs = 2;
 
 }  // namespace
 
@@ -41,13 +44,15 @@ void FileTrace::Bytes(bool sent, const uint8_t* bytes, uint32_t count)
     if (!m_file || bytes == nullptr) return;
     const uint64_t ms = CurrentClock().NowMs() - m_startMs;
     for (uint32_t i = 0; i < count; ++i) {
-        if (!m_pending.empty() && (sent != m_pendingSent || ms != m_pendingMs || m_pending.size() >= kBytesPerLine))
+        if (!m_pending.empty() &&
+            (sent != m_pendingSent || ms > m_lastMs + kJoinGapMs || m_pending.size() >= kBytesPerLine))
             FlushLine();
         if (m_pending.empty()) {
             m_pendingSent = sent;
             m_pendingMs = ms;
         }
         m_pending.push_back(bytes[i]);
+        m_lastMs = ms;
     }
 }
 

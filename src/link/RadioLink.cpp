@@ -94,7 +94,11 @@ int32_t CRadioLink::Receive(uint8_t& opcode, uint8_t* destination, uint32_t& len
     MessageParser parser;
     bool complete = false;
     while (!complete) {
+        const uint64_t before = CurrentClock().NowMs();
         const int byte = m_port->ReadByte();
+        // A closed or failed port answers at once instead of waiting out its
+        // read limit; wait for the deadline rather than spinning on it.
+        if (byte < 0 && CurrentClock().NowMs() == before) CurrentClock().SleepUntil(deadline + 1);
         if (byte >= 0) {
             if (m_received == kReceiveBufferSize) break;
             m_receiveBuffer[m_received++] = static_cast<uint8_t>(byte);

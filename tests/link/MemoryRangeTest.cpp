@@ -133,7 +133,7 @@ TEST_F(MemoryRangeTest, WriteRangePausesAfterEveryPassEvenAnEmptyOne)
 
 TEST_F(MemoryRangeTest, SpansAreOneCommandAndAFailedWritePauses)
 {
-    Bytes image(40, 0);
+    Bytes image(46, 0);
     EXPECT_TRUE(ReadMemorySpan(image.data(), 0x10, 0x10 + 37));
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].payload, (Bytes{37, 0x00, 0x00, 0x10}));

@@ -119,10 +119,13 @@ TEST_F(RadioLinkTest, SilenceLastsUntilTheReadAfterTheDeadline)
 
 TEST_F(RadioLinkTest, AWrapOfTheTickCounterNeitherEndsNorStretchesAReceive)
 {
-    clock.SetTickOffset(0xFFFFFFFFu - static_cast<uint32_t>(Now()) - 500);
-    uint64_t t0 = Now();
-    EXPECT_EQ(ReceiveOne(1000).status, LinkNoResponse);
-    EXPECT_EQ(Now() - t0, 2000u);
+    // The 32-bit counter wraps 0.5, 1.5 and 2.5 s into a 3 s receive.
+    for (uint32_t beforeWrap : {500u, 1500u, 2500u}) {
+        clock.SetTickOffset(0xFFFFFFFFu - static_cast<uint32_t>(Now()) - beforeWrap);
+        const uint64_t t0 = Now();
+        EXPECT_EQ(ReceiveOne(3000).status, LinkNoResponse);
+        EXPECT_EQ(Now() - t0, 4000u) << beforeWrap;
+    }
 
     clock.SetTickOffset(0xFFFFFFFFu - static_cast<uint32_t>(Now()) - 500);
     device.ScheduleInbound(Msg(0x8B, {0x10, 0x01}), Now() + 1500);

@@ -8,17 +8,18 @@
 //
 // Checks: no access outside the image (the address sanitizer), the result does
 // not depend on bytes that were not read, nothing below 640 or beyond the
-// result is written, and every accepted conversion is a sound new layout.
-
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <vector>
+// result is written, and every accepted conversion is a sound new layout. The
+// validator runs on the raw input as well.
 
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/CodeplugConversion.h"
 #include "upgrade/CodeplugLayout.h"
 #include "upgrade/CodeplugValidator.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -26,14 +27,12 @@ using namespace vantrel;
 
 void Require(bool condition)
 {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 std::vector<uint8_t> OldImage(const uint8_t* data, size_t size, uint8_t mode, bool phase3)
 {
-    if ((mode & 2) == 0)
-        return std::vector<uint8_t>(data, data + std::min(size, kImageSize));
+    if ((mode & 2) == 0) return std::vector<uint8_t>(data, data + std::min(size, kImageSize));
     std::vector<uint8_t> image = GenerateOldCodeplugImage({.phase3 = phase3,
                                                            .layoutVersion = (mode & 4) ? 3 : 2,
                                                            .withEntry17 = (mode & 8) != 0,
@@ -47,19 +46,21 @@ std::vector<uint8_t> OldImage(const uint8_t* data, size_t size, uint8_t mode, bo
     return image;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 3)
-        return 0;
+    if (size < 3) return 0;
     const uint8_t mode = data[0];
     const bool phase3 = (mode & 1) != 0;
     const std::vector<uint8_t> old = OldImage(data + 3, size - 3, mode, phase3);
     size_t bytesRead = (size_t{data[1]} << 8) | data[2];
-    if (mode & 2)
-        bytesRead = old.size() - std::min<size_t>(bytesRead % 8, old.size());  // sometimes a little short
+    if (mode & 2) bytesRead = old.size() - std::min<size_t>(bytesRead % 8, old.size()); // sometimes a little short
     bytesRead = std::min(bytesRead, old.size());
+
+    // The validator reads images from anywhere too: it must stay inside them.
+    (void)ValidateCodeplugImage(std::span<const uint8_t>(old).first(bytesRead), ApplicationLayout::Old);
+    (void)ValidateCodeplugImage(std::span<const uint8_t>(old).first(bytesRead), ApplicationLayout::New);
 
     // The same bytes read, with different contents in the unread rest of the buffer.
     std::vector<uint8_t> a(kImageSize, 0x00);

@@ -1,9 +1,9 @@
 #include "sim/CodeplugGenerator.h"
 
-#include <algorithm>
-
 #include "upgrade/BlockChecksum.h"
 #include "upgrade/CodeplugLayout.h"
+
+#include <algorithm>
 
 namespace vantrel {
 namespace {
@@ -75,15 +75,13 @@ void FillPairs(Bytes& random, GeneratedBlock& block, std::initializer_list<int> 
 {
     for (int k = 0; k < block.count; ++k)
         for (int at : offsets)
-            if (at + 1 < block.recordLength)
-                PutPair(block.Record(k), at, random.Below(700));
+            if (at + 1 < block.recordLength) PutPair(block.Record(k), at, random.Below(700));
 }
 
 void FillSmallValues(Bytes& random, GeneratedBlock& block, int byte, uint32_t limit)
 {
     for (int k = 0; k < block.count; ++k)
-        if (byte < block.recordLength)
-            block.Record(k)[byte] = static_cast<uint8_t>(random.Below(limit));
+        if (byte < block.recordLength) block.Record(k)[byte] = static_cast<uint8_t>(random.Below(limit));
 }
 
 // The blocks the old and the new layout share, in slot order from slot 8 to 21.
@@ -105,8 +103,7 @@ void AddBlocks14To23(Bytes& random, CodeplugDescription& d, bool withEntry17)
     d.blocks.push_back(std::move(levels));
     d.blocks.push_back(MakeBlock(random, 15, 15, 8, 16));
     d.blocks.push_back(MakeBlock(random, 16, 16, 20, 8));
-    if (withEntry17)
-        d.blocks.push_back(MakeBlock(random, 17, 17, 10, 4));
+    if (withEntry17) d.blocks.push_back(MakeBlock(random, 17, 17, 10, 4));
     GeneratedBlock limits = MakeBlock(random, 18, 18, 6, 8);
     FillPairs(random, limits, {0, 2, 4});
     d.blocks.push_back(std::move(limits));
@@ -129,13 +126,12 @@ std::vector<uint8_t> MakeHardware(bool phase3, Bytes& random, int tuningLength)
     return hw;
 }
 
-}  // namespace
+} // namespace
 
 GeneratedBlock* CodeplugDescription::Block(int entry)
 {
     for (GeneratedBlock& block : blocks)
-        if (block.entry == entry)
-            return &block;
+        if (block.entry == entry) return &block;
     return nullptr;
 }
 
@@ -231,8 +227,7 @@ CodeplugDescription DescribeOldCodeplug(const OldCodeplugOptions& o)
         d.blocks.push_back(MakeBlock(random, 25, kFreshBlockIdentifier, 1, 1));
     }
     d.blocks.push_back(MakeBlock(random, 32, 32, v3 ? 296 : 40, 1));
-    if (o.reverseOrder)
-        std::reverse(d.blocks.begin() + 1, d.blocks.end());
+    if (o.reverseOrder) std::reverse(d.blocks.begin() + 1, d.blocks.end());
     d.trailerData = {0xFF, 0xFF, static_cast<uint8_t>(o.withEntry17 ? 0xF3 : 0xF2), 0x01};
     return d;
 }
@@ -288,4 +283,4 @@ std::vector<uint8_t> GenerateEepromDataFile(uint32_t seed, int tuningLength)
     return data;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

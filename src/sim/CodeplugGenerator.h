@@ -15,11 +15,11 @@ namespace vantrel {
 
 // One application block to be laid out.
 struct GeneratedBlock {
-    uint8_t entry = 0;  // the directory entry that addresses it
+    uint8_t entry = 0; // the directory entry that addresses it
     uint8_t identifier = 0;
     uint16_t recordLength = 0;
     uint8_t count = 0;
-    std::vector<uint8_t> records;  // count records of recordLength bytes
+    std::vector<uint8_t> records; // count records of recordLength bytes
 
     uint8_t* Record(int k) { return records.data() + static_cast<size_t>(k) * recordLength; }
 };
@@ -27,13 +27,13 @@ struct GeneratedBlock {
 // A codeplug described piece by piece. Tests edit a description (a record
 // byte, a block's shape, the storage order) and build it into an image.
 struct CodeplugDescription {
-    std::vector<uint8_t> hardware;  // the hardware codeplug, 512 or 640 bytes
+    std::vector<uint8_t> hardware; // the hardware codeplug, 512 or 640 bytes
     std::array<uint8_t, 5> header{};
-    std::vector<GeneratedBlock> blocks;  // in storage order, from just after the header
+    std::vector<GeneratedBlock> blocks; // in storage order, from just after the header
     std::array<uint8_t, 4> trailerData{};
-    std::array<uint16_t, 33> unslottedEntries{};  // values for entries with no block (19, 20, 26..31)
+    std::array<uint16_t, 33> unslottedEntries{}; // values for entries with no block (19, 20, 26..31)
 
-    GeneratedBlock* Block(int entry);  // nullptr when there is none
+    GeneratedBlock* Block(int entry); // nullptr when there is none
     void RemoveBlock(int entry);
 };
 
@@ -52,12 +52,12 @@ void RefreshHardwareChecksums(std::span<uint8_t> hardware);
 
 struct OldCodeplugOptions {
     bool phase3 = false;
-    int layoutVersion = 2;  // block 1 record byte 26
+    int layoutVersion = 2; // block 1 record byte 26
     bool withEntry17 = false;
-    bool withOptionalBlocks = true;  // entries 4..7 and 13 present
-    bool reverseOrder = false;  // store the blocks after block 1 in reverse slot order
-    uint8_t conversionTestByte = 0x30;  // block 1 record byte 19
-    uint8_t marker = 0x3C;  // block 1 record byte 28, the codeplug marker
+    bool withOptionalBlocks = true;    // entries 4..7 and 13 present
+    bool reverseOrder = false;         // store the blocks after block 1 in reverse slot order
+    uint8_t conversionTestByte = 0x30; // block 1 record byte 19
+    uint8_t marker = 0x3C;             // block 1 record byte 28, the codeplug marker
     uint32_t seed = 1;
 };
 
@@ -80,4 +80,4 @@ std::vector<uint8_t> GenerateNewCodeplugImage(const NewCodeplugOptions& options)
 // template in 0..639 and a new-layout block 1 in 651..722; 640..650 are zero.
 std::vector<uint8_t> GenerateEepromDataFile(uint32_t seed, int tuningLength = -1);
 
-}  // namespace vantrel
+} // namespace vantrel

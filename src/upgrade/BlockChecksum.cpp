@@ -19,4 +19,4 @@ uint8_t BlockChecksum(const uint8_t* bytes, uint16_t length)
     return BlockChecksum(std::span<const uint8_t>(bytes, length));
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,12 +1,12 @@
 #include "upgrade/CodeplugConversion.h"
 
+#include "upgrade/BlockChecksum.h"
+#include "upgrade/ConversionModel.h"
+
 #include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
-
-#include "upgrade/BlockChecksum.h"
-#include "upgrade/ConversionModel.h"
 
 namespace vantrel {
 namespace {
@@ -31,20 +31,16 @@ public:
 
     Refusal Parse()
     {
-        if (m_read.size() < uint32_t{m_base} + kHeaderSize)
-            return Refusal::HeaderOutsideRead;
+        if (m_read.size() < uint32_t{m_base} + kHeaderSize) return Refusal::HeaderOutsideRead;
         std::copy_n(m_read.begin() + m_base, kHeaderByteCount, m_model.header.begin());
         const uint16_t trailerAddress = ReadBigEndian16(m_read, m_base + kTrailerAddressOffset);
         const uint16_t directoryAddress = ReadBigEndian16(m_read, m_base + kDirectoryAddressOffset);
-        m_pieces.push_back({0, m_base});  // the hardware codeplug
+        m_pieces.push_back({0, m_base}); // the hardware codeplug
         m_pieces.push_back({m_base, uint32_t{m_base} + kHeaderSize});
 
-        if (Refusal r = ParseDirectory(directoryAddress); r != Refusal::None)
-            return r;
-        if (Refusal r = ParseBlocks(); r != Refusal::None)
-            return r;
-        if (Refusal r = ParseTrailer(trailerAddress); r != Refusal::None)
-            return r;
+        if (Refusal r = ParseDirectory(directoryAddress); r != Refusal::None) return r;
+        if (Refusal r = ParseBlocks(); r != Refusal::None) return r;
+        if (Refusal r = ParseTrailer(trailerAddress); r != Refusal::None) return r;
         return CheckNoOverlap();
     }
 
@@ -53,10 +49,8 @@ private:
 
     Refusal ParseDirectory(uint16_t at)
     {
-        if (!Inside(at, kDirectorySize))
-            return Refusal::DirectoryOutsideRead;
-        if (ReadBigEndian16(m_read, at) != kDirectoryEntries)
-            return Refusal::DirectoryCountWrong;
+        if (!Inside(at, kDirectorySize)) return Refusal::DirectoryOutsideRead;
+        if (ReadBigEndian16(m_read, at) != kDirectoryEntries) return Refusal::DirectoryCountWrong;
         for (int n = 1; n <= kDirectoryEntries; ++n)
             m_model.entries[n] = ReadBigEndian16(m_read, at + 2u * n);
         m_pieces.push_back({at, uint32_t{at} + kDirectorySize});
@@ -67,17 +61,13 @@ private:
     {
         // The first-block patch and the codeplug marker rely on block 1 sitting
         // right after the header with one record, in the old layout and the new.
-        if (m_model.entries[1] != m_base + kHeaderSize)
-            return Refusal::FirstBlockMisplaced;
+        if (m_model.entries[1] != m_base + kHeaderSize) return Refusal::FirstBlockMisplaced;
         for (int i = 0; i < kSlotCount; ++i) {
             const uint16_t address = m_model.entries[kBlockSlots[i].entry];
-            if (kBlockSlots[i].optional && address == 0)
-                continue;
-            if (Refusal r = ParseBlock(address, m_model.slots[i]); r != Refusal::None)
-                return r;
+            if (kBlockSlots[i].optional && address == 0) continue;
+            if (Refusal r = ParseBlock(address, m_model.slots[i]); r != Refusal::None) return r;
         }
-        if (m_model.Slot(1).count != 1)
-            return Refusal::FirstBlockNotOneRecord;
+        if (m_model.Slot(1).count != 1) return Refusal::FirstBlockNotOneRecord;
         const uint8_t* version = m_model.Slot(1).Byte(0, kRecordLayoutVersion);
         m_model.layoutVersion = version != nullptr ? *version : 0;
         return Refusal::None;
@@ -85,15 +75,12 @@ private:
 
     Refusal ParseBlock(uint16_t at, SlotModel& slot)
     {
-        if (!Inside(at, kBlockRecordsOffset))
-            return Refusal::BlockOutsideRead;
+        if (!Inside(at, kBlockRecordsOffset)) return Refusal::BlockOutsideRead;
         const uint16_t recordLength = ReadBigEndian16(m_read, at + kBlockRecordLengthOffset);
-        if (recordLength > kMaxRecordLength)
-            return Refusal::RecordTooLong;
+        if (recordLength > kMaxRecordLength) return Refusal::RecordTooLong;
         const uint8_t count = m_read[at + kBlockCountOffset];
         const uint32_t size = BlockSize(recordLength, count);
-        if (!Inside(at, size))
-            return Refusal::BlockOutsideRead;
+        if (!Inside(at, size)) return Refusal::BlockOutsideRead;
         const auto records = m_read.subspan(at + kBlockRecordsOffset, size - kBlockOverhead);
         slot.present = true;
         slot.parsed = true;
@@ -108,11 +95,9 @@ private:
 
     Refusal ParseTrailer(uint16_t at)
     {
-        if (!Inside(at, kTrailerLength))
-            return Refusal::TrailerOutsideRead;
+        if (!Inside(at, kTrailerLength)) return Refusal::TrailerOutsideRead;
         m_model.trailerLength = ReadBigEndian16(m_read, at);
-        if (m_model.trailerLength != kTrailerLength)
-            return Refusal::TrailerLengthWrong;
+        if (m_model.trailerLength != kTrailerLength) return Refusal::TrailerLengthWrong;
         m_pieces.push_back({at, uint32_t{at} + kTrailerLength});
         return Refusal::None;
     }
@@ -121,8 +106,7 @@ private:
     {
         std::sort(m_pieces.begin(), m_pieces.end(), [](const Piece& a, const Piece& b) { return a.start < b.start; });
         for (size_t i = 1; i < m_pieces.size(); ++i)
-            if (m_pieces[i].start < m_pieces[i - 1].end)
-                return Refusal::PiecesOverlap;
+            if (m_pieces[i].start < m_pieces[i - 1].end) return Refusal::PiecesOverlap;
         return Refusal::None;
     }
 
@@ -145,9 +129,8 @@ NewLayout AssignAddresses(ConversionModel& m, bool phase3)
     uint32_t next = m.entries[1] + (phase3 ? 0u : kPhase12Shift);
     for (int i = 0; i < kSlotCount; ++i) {
         const SlotModel& slot = m.slots[i];
-        if (!slot.present)
-            continue;  // only slot 17 can be absent here; its entry stays 0
-        m.entries[kBlockSlots[i].entry] = static_cast<uint16_t>(next);  // checked against the image before use
+        if (!slot.present) continue; // only slot 17 can be absent here; its entry stays 0
+        m.entries[kBlockSlots[i].entry] = static_cast<uint16_t>(next); // checked against the image before use
         next += slot.Size();
     }
     NewLayout layout;
@@ -186,8 +169,7 @@ void WriteNewLayout(std::span<uint8_t> image, const ConversionModel& m, const Ne
     out.Word(static_cast<uint16_t>(layout.trailerAddress));
     out.Word(static_cast<uint16_t>(layout.directoryAddress));
     for (const SlotModel& slot : m.slots) {
-        if (!slot.present)
-            continue;
+        if (!slot.present) continue;
         out.Byte(slot.identifier);
         out.Word(slot.recordLength);
         out.Byte(slot.count);
@@ -205,19 +187,17 @@ void WriteNewLayout(std::span<uint8_t> image, const ConversionModel& m, const Ne
     out.Byte(BlockChecksum(image.subspan(directoryStart, out.Position() - directoryStart)));
 }
 
-}  // namespace
+} // namespace
 
 ConversionOutcome ConvertApplicationCodeplugChecked(std::span<uint8_t> image, bool phase3, size_t bytesRead)
 {
-    if (image.size() < kNewHardwareLength + kHeaderSize)
-        return {0, Refusal::ImageTooShort};
+    if (image.size() < kNewHardwareLength + kHeaderSize) return {0, Refusal::ImageTooShort};
     const std::span<const uint8_t> read = std::span<const uint8_t>(image).first(std::min(bytesRead, image.size()));
 
     // One model per conversion, on the heap; its records hold no more than was read.
     auto model = std::make_unique<ConversionModel>();
     OldImageParser parser(read, HardwareLength(phase3), *model);
-    if (Refusal r = parser.Parse(); r != Refusal::None)
-        return {0, r};
+    if (Refusal r = parser.Parse(); r != Refusal::None) return {0, r};
 
     ApplyConversionEdits(*model);
     // A block carried over unedited keeps the checksum read; a mismatch means the
@@ -227,8 +207,7 @@ ConversionOutcome ConvertApplicationCodeplugChecked(std::span<uint8_t> image, bo
             return {0, Refusal::KeptChecksumWrong};
 
     const NewLayout layout = AssignAddresses(*model, phase3);
-    if (layout.end > std::min(image.size(), kImageSize))
-        return {0, Refusal::ResultTooLarge};
+    if (layout.end > std::min(image.size(), kImageSize)) return {0, Refusal::ResultTooLarge};
 
     WriteNewLayout(image, *model, layout);
     return {static_cast<uint16_t>(layout.end), Refusal::None};
@@ -239,4 +218,4 @@ uint16_t ConvertApplicationCodeplug(std::span<uint8_t> image, bool phase3, size_
     return ConvertApplicationCodeplugChecked(image, phase3, bytesRead).imageLength;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -10,23 +10,23 @@ namespace vantrel {
 // address and size in it is checked before it is used.
 enum class ConversionRefusal {
     None,
-    ImageTooShort,  // the image cannot hold even the new header
+    ImageTooShort, // the image cannot hold even the new header
     HeaderOutsideRead,
     DirectoryOutsideRead,
-    DirectoryCountWrong,  // not 32 entries
-    FirstBlockMisplaced,  // block 1 does not directly follow the header
+    DirectoryCountWrong, // not 32 entries
+    FirstBlockMisplaced, // block 1 does not directly follow the header
     FirstBlockNotOneRecord,
-    BlockOutsideRead,  // a block's address or records reach beyond the bytes read
-    RecordTooLong,  // record length above 300
+    BlockOutsideRead, // a block's address or records reach beyond the bytes read
+    RecordTooLong,    // record length above 300
     TrailerOutsideRead,
-    TrailerLengthWrong,  // not 7
-    PiecesOverlap,  // header, blocks, trailer and directory share bytes
+    TrailerLengthWrong, // not 7
+    PiecesOverlap,      // header, blocks, trailer and directory share bytes
     KeptChecksumWrong,  // a block carried over unedited does not match its checksum
-    ResultTooLarge,  // the new layout does not fit the image (20,000 bytes at most)
+    ResultTooLarge,     // the new layout does not fit the image (20,000 bytes at most)
 };
 
 struct ConversionOutcome {
-    uint16_t imageLength = 0;  // bytes from address 0 to write back; 0 on refusal
+    uint16_t imageLength = 0; // bytes from address 0 to write back; 0 on refusal
     ConversionRefusal refusal = ConversionRefusal::None;
 };
 
@@ -41,4 +41,4 @@ uint16_t ConvertApplicationCodeplug(std::span<uint8_t> image, bool phase3, size_
 // The same, telling why a conversion was refused.
 ConversionOutcome ConvertApplicationCodeplugChecked(std::span<uint8_t> image, bool phase3, size_t bytesRead);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,7 +1,7 @@
-#include <array>
-
 #include "upgrade/BlockChecksum.h"
 #include "upgrade/ConversionModel.h"
+
+#include <array>
 
 namespace vantrel {
 namespace {
@@ -10,11 +10,11 @@ constexpr uint8_t kFresh = kFreshBlockIdentifier;
 
 // Record lengths of the blocks the new firmware expects in slots 4 to 7 and 13.
 constexpr uint16_t kSlot4Length = 29;
-constexpr uint16_t kSlot5Length = 17;  // slot 6 alike
+constexpr uint16_t kSlot5Length = 17; // slot 6 alike
 constexpr uint16_t kSlot7Length = 50;
 constexpr uint16_t kSlot13Length = 12;
 
-constexpr int kOldTestValue = 0x30;  // block 1 record byte 19 that asks for the slot 19 remap
+constexpr int kOldTestValue = 0x30; // block 1 record byte 19 that asks for the slot 19 remap
 constexpr std::array<uint8_t, 6> kRemappedValues = {5, 7, 33, 38, 40, 41};
 
 void EditFirstBlock(ConversionModel& m)
@@ -31,8 +31,7 @@ void EditSlot2(ConversionModel& m, int version)
     SlotModel& s = m.Slot(2);
     if (version == 2) {
         s.SetRecordLength(199);
-        if (const uint8_t* b = s.Byte(0, 17); b != nullptr && *b == 0)
-            s.Set(0, 17, 25);
+        if (const uint8_t* b = s.Byte(0, 17); b != nullptr && *b == 0) s.Set(0, 17, 25);
         s.Fill(0, 76, 80, 0);
         s.Set(0, 78, 0x20);
         s.Set(0, 81, 0);
@@ -56,8 +55,7 @@ void EditSlots4To7(ConversionModel& m, int version)
     constexpr std::array<uint16_t, 4> lengths = {kSlot4Length, kSlot5Length, kSlot5Length, kSlot7Length};
     if (version != 2) {
         for (int n = 4; n <= 7; ++n)
-            if (!m.Slot(n).present)
-                m.Slot(n).MakeEmpty(kFresh, lengths[n - 4]);
+            if (!m.Slot(n).present) m.Slot(n).MakeEmpty(kFresh, lengths[n - 4]);
         return;
     }
     m.Slot(4).Replace(kFresh, kSlot4Length,
@@ -65,9 +63,9 @@ void EditSlots4To7(ConversionModel& m, int version)
     for (int n : {5, 6})
         m.Slot(n).Replace(kFresh, kSlot5Length, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF});
     m.Slot(7).Replace(kFresh, kSlot7Length,
-                      {0, 0, 0, 0, 0, 0x99, 0x99, 0x99, 0x99, 0, 0, 0, 0, 0x99, 0x99, 0x99, 0x99,
-                       0, 0, 0, 0, 0x99, 0x99, 0x99, 0x99, 0, 0, 0, 0, 0, 0, 0, 0, 0x0F,
-                       0x99, 0x9F, 0, 0x0F, 0x99, 0x9F, 0, 0x0F, 0x99, 0x9F});
+                      {0,    0,    0, 0,    0,    0x99, 0x99, 0x99, 0x99, 0,    0, 0,    0,    0x99, 0x99,
+                       0x99, 0x99, 0, 0,    0,    0,    0x99, 0x99, 0x99, 0x99, 0, 0,    0,    0,    0,
+                       0,    0,    0, 0x0F, 0x99, 0x9F, 0,    0x0F, 0x99, 0x9F, 0, 0x0F, 0x99, 0x9F});
 }
 
 void EditSlot13(ConversionModel& m, int version)
@@ -77,18 +75,15 @@ void EditSlot13(ConversionModel& m, int version)
         s.Replace(kFresh, kSlot13Length, {30, 10, 30, 30, 30, 30, 30, 0xFF, 30});
         return;
     }
-    if (!s.present)
-        s.MakeEmpty(kFresh, kSlot13Length);
-    if (version == 3)
-        s.Set(0, 8, 30);
+    if (!s.present) s.MakeEmpty(kFresh, kSlot13Length);
+    if (version == 3) s.Set(0, 8, 30);
     s.recompute = true;
 }
 
 void EditVersion2Clamps(ConversionModel& m)
 {
     SlotModel& s3 = m.Slot(3);
-    if (uint8_t* b = s3.Byte(0, 7); b != nullptr && *b > 63)
-        *b = 63;
+    if (uint8_t* b = s3.Byte(0, 7); b != nullptr && *b > 63) *b = 63;
     s3.recompute = true;
 
     SlotModel& s8 = m.Slot(8);
@@ -102,8 +97,7 @@ void EditSlot14(ConversionModel& m)
 {
     SlotModel& s = m.Slot(14);
     for (int k = 0; k < s.count; ++k)
-        if (uint8_t* b = s.Byte(k, 2))
-            *b = *b > 63 ? uint8_t{0xFF} : static_cast<uint8_t>(*b * 4);
+        if (uint8_t* b = s.Byte(k, 2)) *b = *b > 63 ? uint8_t{0xFF} : static_cast<uint8_t>(*b * 4);
     s.recompute = true;
 }
 
@@ -111,8 +105,7 @@ void EditVersion2Slots15To19(ConversionModel& m)
 {
     SlotModel& s15 = m.Slot(15);
     for (int k = 0; k < s15.count; ++k)
-        if (uint8_t* b = s15.Byte(k, 1); b != nullptr && (*b & 0x80) != 0)
-            *b = static_cast<uint8_t>(*b & ~0x40);
+        if (uint8_t* b = s15.Byte(k, 1); b != nullptr && (*b & 0x80) != 0) *b = static_cast<uint8_t>(*b & ~0x40);
     s15.recompute = true;
 
     SlotModel& s18 = m.Slot(18);
@@ -126,8 +119,7 @@ void EditVersion2Slots15To19(ConversionModel& m)
     if (test != nullptr && *test == kOldTestValue) {
         for (int i = 0; i <= 3; ++i) {
             uint8_t* b = s19.Byte(0, i);
-            if (b == nullptr)
-                continue;
+            if (b == nullptr) continue;
             for (uint8_t v : kRemappedValues)
                 if (*b == v) {
                     *b = 16;
@@ -167,7 +159,7 @@ void EditTrailer(ConversionModel& m)
     m.trailerChecksum = ChecksumFromSum(AddToByteSum(AddToByteSum(0, length), m.trailerData));
 }
 
-}  // namespace
+} // namespace
 
 void ApplyConversionEdits(ConversionModel& m)
 {
@@ -175,14 +167,12 @@ void ApplyConversionEdits(ConversionModel& m)
     EditFirstBlock(m);
     EditSlot2(m, version);
     EditSlots4To7(m, version);
-    if (version == 2)
-        EditVersion2Clamps(m);
+    if (version == 2) EditVersion2Clamps(m);
     EditSlot13(m, version);
     EditSlot14(m);
-    if (version == 2)
-        EditVersion2Slots15To19(m);
+    if (version == 2) EditVersion2Slots15To19(m);
     EditSlots20To24(m, version);
     EditTrailer(m);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,10 +1,10 @@
 #include "upgrade/CodeplugValidator.h"
 
-#include <algorithm>
-#include <cstdio>
-
 #include "upgrade/BlockChecksum.h"
 #include "upgrade/CodeplugLayout.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace vantrel {
 namespace {
@@ -45,8 +45,7 @@ public:
 
         CheckDirectory(ReadBigEndian16(m_image, m_base + kDirectoryAddressOffset));
         CheckTrailer(ReadBigEndian16(m_image, m_base + kTrailerAddressOffset));
-        if (m_directoryRead)
-            CheckBlocks();
+        if (m_directoryRead) CheckBlocks();
         CheckPieces();
         return m_problems;
     }
@@ -62,8 +61,7 @@ private:
             return;
         }
         const uint16_t count = ReadBigEndian16(m_image, at);
-        if (count != kDirectoryEntries)
-            Problem("directory count is " + std::to_string(count) + ", not 32");
+        if (count != kDirectoryEntries) Problem("directory count is " + std::to_string(count) + ", not 32");
         const uint8_t expected = BlockChecksum(m_image.subspan(at, kDirectorySize - 1));
         if (m_image[at + kDirectorySize - 1] != expected)
             Problem("directory checksum is " + Hex(m_image[at + kDirectorySize - 1]) + ", expected " + Hex(expected));
@@ -97,20 +95,19 @@ private:
     bool Required(int slotIndex) const
     {
         if (m_layout == ApplicationLayout::New)
-            return kBlockSlots[slotIndex].entry != kSlotOfEntry17;  // a conversion writes every other slot
+            return kBlockSlots[slotIndex].entry != kSlotOfEntry17; // a conversion writes every other slot
         return !kBlockSlots[slotIndex].optional;
     }
 
     void CheckBlocks()
     {
-        uint32_t expectedNext = uint32_t{m_base} + kHeaderSize;  // new layout: packed in slot order
+        uint32_t expectedNext = uint32_t{m_base} + kHeaderSize; // new layout: packed in slot order
         for (int i = 0; i < kSlotCount; ++i) {
             const int entry = kBlockSlots[i].entry;
             const uint16_t at = m_entries[entry];
             const std::string name = "block of entry " + std::to_string(entry);
             if (at == 0) {
-                if (Required(i))
-                    Problem(name + " is missing");
+                if (Required(i)) Problem(name + " is missing");
                 continue;
             }
             if (m_layout == ApplicationLayout::New && at != expectedNext)
@@ -132,8 +129,7 @@ private:
         }
         const uint16_t recordLength = ReadBigEndian16(m_image, at + kBlockRecordLengthOffset);
         const uint8_t count = m_image[at + kBlockCountOffset];
-        if (recordLength > kMaxRecordLength)
-            Problem(name + " has record length " + std::to_string(recordLength));
+        if (recordLength > kMaxRecordLength) Problem(name + " has record length " + std::to_string(recordLength));
         const uint32_t size = BlockSize(recordLength, count);
         if (!Inside(at, size)) {
             Problem(name + " runs beyond the image");
@@ -142,18 +138,15 @@ private:
         const uint8_t expected = BlockChecksum(m_image.subspan(at, size - 1));
         if (m_image[at + size - 1] != expected)
             Problem(name + " checksum is " + Hex(m_image[at + size - 1]) + ", expected " + Hex(expected));
-        if (entry == 1)
-            CheckFirstBlock(at, recordLength, count);
+        if (entry == 1) CheckFirstBlock(at, recordLength, count);
         m_pieces.push_back({at, at + size, name});
         return at + size;
     }
 
     void CheckFirstBlock(uint16_t at, uint16_t recordLength, uint8_t count)
     {
-        if (at != m_base + kHeaderSize)
-            Problem("block 1 does not follow the header");
-        if (count != 1)
-            Problem("block 1 holds " + std::to_string(count) + " records, not 1");
+        if (at != m_base + kHeaderSize) Problem("block 1 does not follow the header");
+        if (count != 1) Problem("block 1 holds " + std::to_string(count) + " records, not 1");
         if (m_layout == ApplicationLayout::New && recordLength != kNewBlock1RecordLength)
             Problem("block 1 record length is " + std::to_string(recordLength) + ", not 67");
     }
@@ -163,10 +156,8 @@ private:
         std::sort(m_pieces.begin(), m_pieces.end(), [](const Piece& a, const Piece& b) { return a.start < b.start; });
         for (size_t i = 0; i < m_pieces.size(); ++i) {
             const Piece& p = m_pieces[i];
-            if (p.end > m_end)
-                Problem(p.name + " lies beyond the application length");
-            if (i > 0 && p.start < m_pieces[i - 1].end)
-                Problem(p.name + " overlaps " + m_pieces[i - 1].name);
+            if (p.end > m_end) Problem(p.name + " lies beyond the application length");
+            if (i > 0 && p.start < m_pieces[i - 1].end) Problem(p.name + " overlaps " + m_pieces[i - 1].name);
         }
     }
 
@@ -182,7 +173,7 @@ private:
     CodeplugProblems m_problems;
 };
 
-}  // namespace
+} // namespace
 
 CodeplugProblems ValidateHardwareCodeplug(std::span<const uint8_t> image)
 {
@@ -224,8 +215,7 @@ CodeplugProblems ValidateApplicationCodeplug(std::span<const uint8_t> image, uin
 CodeplugProblems ValidateCodeplugImage(std::span<const uint8_t> image, ApplicationLayout layout)
 {
     CodeplugProblems problems = ValidateHardwareCodeplug(image);
-    if (!problems.empty())
-        return problems;
+    if (!problems.empty()) return problems;
     const uint16_t length = ReadBigEndian16(image, kHardwareLengthAddress);
     return ValidateApplicationCodeplug(image, length, layout);
 }
@@ -248,4 +238,4 @@ CodeplugProblems ValidateEepromDataFile(std::span<const uint8_t> data)
     return problems;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -34,4 +34,4 @@ CodeplugProblems ValidateCodeplugImage(std::span<const uint8_t> image, Applicati
 // a new-layout block 1 in 651..722.
 CodeplugProblems ValidateEepromDataFile(std::span<const uint8_t> data);
 
-}  // namespace vantrel
+} // namespace vantrel

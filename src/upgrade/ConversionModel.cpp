@@ -1,8 +1,8 @@
 #include "upgrade/ConversionModel.h"
 
-#include <algorithm>
-
 #include "upgrade/BlockChecksum.h"
+
+#include <algorithm>
 
 namespace vantrel {
 
@@ -46,15 +46,13 @@ void SlotModel::MakeEmpty(uint8_t id, uint16_t length)
 
 uint8_t* SlotModel::Byte(int record, int index)
 {
-    if (record < 0 || record >= count || index < 0 || index >= recordLength)
-        return nullptr;
+    if (record < 0 || record >= count || index < 0 || index >= recordLength) return nullptr;
     return &records[static_cast<size_t>(record) * recordLength + index];
 }
 
 void SlotModel::Set(int record, int index, uint8_t value)
 {
-    if (uint8_t* b = Byte(record, index))
-        *b = value;
+    if (uint8_t* b = Byte(record, index)) *b = value;
 }
 
 void SlotModel::Fill(int record, int first, int last, uint8_t value)
@@ -67,8 +65,7 @@ void SlotModel::LimitPair(int record, int index)
 {
     uint8_t* high = Byte(record, index);
     uint8_t* low = Byte(record, index + 1);
-    if (high == nullptr || low == nullptr)
-        return;
+    if (high == nullptr || low == nullptr) return;
     constexpr int kLimit = 600;
     if (((*high << 8) | *low) > kLimit) {
         *high = kLimit >> 8;
@@ -76,4 +73,4 @@ void SlotModel::LimitPair(int record, int index)
     }
 }
 
-}  // namespace vantrel
+} // namespace vantrel

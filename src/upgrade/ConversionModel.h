@@ -4,23 +4,23 @@
 // parsed into slots, edited, then laid out anew. Records are held in vectors
 // sized to what was read (never more than the image), not at full capacity.
 
+#include "upgrade/CodeplugLayout.h"
+
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
 
-#include "upgrade/CodeplugLayout.h"
-
 namespace vantrel {
 
 struct SlotModel {
-    bool present = false;  // written into the new layout
-    bool parsed = false;  // read from the old image
-    bool recompute = false;  // checksum recomputed; else the checksum read is kept
+    bool present = false;   // written into the new layout
+    bool parsed = false;    // read from the old image
+    bool recompute = false; // checksum recomputed; else the checksum read is kept
     uint8_t identifier = 0;
     uint16_t recordLength = 0;
     uint8_t count = 0;
-    std::vector<uint8_t> records;  // count records of recordLength bytes
+    std::vector<uint8_t> records; // count records of recordLength bytes
     uint8_t checksum = 0;
 
     uint32_t Size() const { return BlockSize(recordLength, count); }
@@ -48,15 +48,15 @@ struct ConversionModel {
     uint16_t trailerLength = 0;
     std::array<uint8_t, kTrailerDataCount> trailerData{};
     uint8_t trailerChecksum = 0;
-    std::array<uint16_t, kDirectoryEntries + 1> entries{};  // 1-based
+    std::array<uint16_t, kDirectoryEntries + 1> entries{}; // 1-based
     std::array<SlotModel, kSlotCount> slots;
     int layoutVersion = 0;
 
-    SlotModel& Slot(int number) { return slots[number - 1]; }  // 1-based, as the slot table
+    SlotModel& Slot(int number) { return slots[number - 1]; } // 1-based, as the slot table
 };
 
 // Edits the parsed model for the new firmware: reshaped blocks, new defaults,
 // clamped values, the trailer. Marks which checksums are recomputed.
 void ApplyConversionEdits(ConversionModel& model);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -8,13 +8,13 @@ namespace vantrel {
 // Outcome of renewing the hardware codeplug. Every refusal leaves the image untouched.
 enum class HardwareMigrationResult {
     Done,
-    DataFileTooShort,  // the model EEPROM data file holds fewer than 723 bytes (the upgrade shows 20152)
-    ImageTooShort,  // the image cannot hold the 640-byte hardware codeplug
-    UnknownColumn,  // variant column outside 0..8
-    RadioTuningTooLong,  // the radio's N at 22 is beyond its own tuning block
-    TemplateNotPhase3,  // the template's length word is not 640
-    TemplateTuningTooLong,  // the template's N' runs into the checksum at 122
-    TemplateNeedsMoreTuning,  // N' asks for more tuning bytes than the radio saved
+    DataFileTooShort,        // the model EEPROM data file holds fewer than 723 bytes (the upgrade shows 20152)
+    ImageTooShort,           // the image cannot hold the 640-byte hardware codeplug
+    UnknownColumn,           // variant column outside 0..8
+    RadioTuningTooLong,      // the radio's N at 22 is beyond its own tuning block
+    TemplateNotPhase3,       // the template's length word is not 640
+    TemplateTuningTooLong,   // the template's N' runs into the checksum at 122
+    TemplateNeedsMoreTuning, // N' asks for more tuning bytes than the radio saved
 };
 
 // Renews addresses 0..639 of the image from the model's EEPROM data file (its
@@ -29,4 +29,4 @@ HardwareMigrationResult MigrateHardwareCodeplug(std::span<uint8_t> image, std::s
 // untouched) when the file or the image is shorter than 723 bytes.
 bool PatchFirstBlock(std::span<uint8_t> image, std::span<const uint8_t> eepromData);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,21 +1,23 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/BlockChecksum.h"
+#include "upgrade/CodeplugTestSupport.h"
 #include "upgrade/CodeplugValidator.h"
 #include "upgrade/HardwareMigration.h"
-#include "upgrade/CodeplugTestSupport.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
 
 namespace vantrel {
 namespace {
 
 using testing::BlockView;
-using testing::Convert;
 using testing::Conversion;
+using testing::Convert;
 
-std::vector<uint8_t> Bytes(std::span<const uint8_t> s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> Bytes(std::span<const uint8_t> s)
+{
+    return {s.begin(), s.end()};
+}
 
 void ExpectValidNewLayout(const Conversion& c)
 {
@@ -36,8 +38,7 @@ TEST(CodeplugConversionTest, Phase12ImageMovesEveryBlockBy128PlusTheGrowthBefore
     for (const BlockSlot& slot : kBlockSlots) {
         const uint16_t oldAddress = c.Old(false).Entry(slot.entry);
         const uint32_t oldSize = oldAddress != 0 ? c.Old(false).Block(slot.entry).Size() : 0;
-        if (c.New().Entry(slot.entry) == 0)
-            continue;
+        if (c.New().Entry(slot.entry) == 0) continue;
         if (oldAddress != 0) {
             EXPECT_EQ(c.New().Entry(slot.entry), oldAddress + 128 + growth) << "entry " << int{slot.entry};
         }
@@ -107,7 +108,7 @@ TEST(CodeplugConversionTest, Version2ReshapesAndReplacesBlocks)
 
     const auto settings = c.New().Block(2).Record(0);
     ASSERT_EQ(settings.size(), 199u);
-    EXPECT_EQ(settings[17], 25);  // was 0
+    EXPECT_EQ(settings[17], 25); // was 0
     EXPECT_EQ(settings[16], c.Old(false).Block(2).Record(0)[16]);
     EXPECT_EQ(settings[78], 0x20);
     EXPECT_EQ(settings[82], 16);
@@ -177,7 +178,7 @@ TEST(CodeplugConversionTest, ValueClampsAndRemaps)
     d.Block(14)->Record(2)[2] = 10;
     uint8_t* channel = d.Block(8)->Record(0);
     channel[5] = 0x02, channel[6] = 0x59;  // 601
-    channel[9] = 0x02, channel[10] = 0x58;  // 600
+    channel[9] = 0x02, channel[10] = 0x58; // 600
     channel[21] = 0xFF, channel[22] = 0xFF;
     d.Block(8)->Record(15)[13] = 0x03, d.Block(8)->Record(15)[14] = 0x00;
     uint8_t* limits = d.Block(18)->Record(7);
@@ -219,8 +220,8 @@ TEST(CodeplugConversionTest, ValueClampsAndRemaps)
 TEST(CodeplugConversionTest, AbsentBlocksOfOtherVersionsBecomeEmptyBlocks)
 {
     for (int version : {3, 7}) {
-        const Conversion c = Convert(GenerateOldCodeplugImage({.layoutVersion = version, .withOptionalBlocks = false}),
-                                     false);
+        const Conversion c =
+            Convert(GenerateOldCodeplugImage({.layoutVersion = version, .withOptionalBlocks = false}), false);
         ExpectValidNewLayout(c);
         const struct {
             int entry;
@@ -260,31 +261,28 @@ TEST(CodeplugConversionTest, EveryGeneratedRadioConvertsIntoASoundImage)
                 for (bool optional : {false, true})
                     for (bool reverse : {false, true})
                         for (uint32_t seed : {1u, 2u}) {
-                            SCOPED_TRACE(::testing::Message() << "phase3 " << phase3 << " version " << version
-                                                              << " entry17 " << entry17 << " optional " << optional
-                                                              << " reverse " << reverse << " seed " << seed);
-                            const std::vector<uint8_t> old =
-                                GenerateOldCodeplugImage({.phase3 = phase3,
-                                                          .layoutVersion = version,
-                                                          .withEntry17 = entry17,
-                                                          .withOptionalBlocks = optional,
-                                                          .reverseOrder = reverse,
-                                                          .seed = seed});
+                            SCOPED_TRACE(::testing::Message()
+                                         << "phase3 " << phase3 << " version " << version << " entry17 " << entry17
+                                         << " optional " << optional << " reverse " << reverse << " seed " << seed);
+                            const std::vector<uint8_t> old = GenerateOldCodeplugImage({.phase3 = phase3,
+                                                                                       .layoutVersion = version,
+                                                                                       .withEntry17 = entry17,
+                                                                                       .withOptionalBlocks = optional,
+                                                                                       .reverseOrder = reverse,
+                                                                                       .seed = seed});
                             ASSERT_TRUE(ValidateCodeplugImage(old, ApplicationLayout::Old).empty());
                             Conversion c = Convert(old, phase3);
                             ExpectValidNewLayout(c);
 
                             // The rest of the upgrade's image work makes the whole image sound.
                             const std::vector<uint8_t> file = GenerateEepromDataFile(seed + 40);
-                            ASSERT_EQ(MigrateHardwareCodeplug(c.image, file, phase3, 3),
-                                      HardwareMigrationResult::Done);
+                            ASSERT_EQ(MigrateHardwareCodeplug(c.image, file, phase3, 3), HardwareMigrationResult::Done);
                             ASSERT_TRUE(PatchFirstBlock(c.image, file));
                             const CodeplugProblems problems = ValidateCodeplugImage(
-                                std::span<const uint8_t>(c.image).first(c.outcome.imageLength),
-                                ApplicationLayout::New);
+                                std::span<const uint8_t>(c.image).first(c.outcome.imageLength), ApplicationLayout::New);
                             EXPECT_TRUE(problems.empty()) << (problems.empty() ? "" : problems.front());
                         }
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

@@ -3,13 +3,13 @@
 // Helpers for reading converted images in tests: blocks are found through the
 // image's own header and directory, independently of the conversion code.
 
-#include <cstdint>
-#include <span>
-#include <vector>
-
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/CodeplugConversion.h"
 #include "upgrade/CodeplugLayout.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
 
 namespace vantrel::testing {
 
@@ -73,4 +73,4 @@ inline Conversion Convert(std::vector<uint8_t> old, bool phase3, uint8_t filler 
     return c;
 }
 
-}  // namespace vantrel::testing
+} // namespace vantrel::testing

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <string>
+#include "upgrade/CodeplugValidator.h"
 
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/CodeplugTestSupport.h"
-#include "upgrade/CodeplugValidator.h"
+
+#include <gtest/gtest.h>
+#include <string>
 
 namespace vantrel {
 namespace {
@@ -15,8 +15,7 @@ using testing::CodeplugView;
 bool Mentions(const CodeplugProblems& problems, const std::string& what)
 {
     for (const std::string& p : problems)
-        if (p.find(what) != std::string::npos)
-            return true;
+        if (p.find(what) != std::string::npos) return true;
     return false;
 }
 
@@ -30,8 +29,8 @@ TEST(CodeplugValidatorTest, GeneratedImagesAreSound)
             EXPECT_FALSE(ValidateCodeplugImage(old, ApplicationLayout::New).empty());
         }
     for (bool entry17 : {false, true})
-        EXPECT_TRUE(ValidateCodeplugImage(GenerateNewCodeplugImage({.withEntry17 = entry17}), ApplicationLayout::New)
-                        .empty());
+        EXPECT_TRUE(
+            ValidateCodeplugImage(GenerateNewCodeplugImage({.withEntry17 = entry17}), ApplicationLayout::New).empty());
     EXPECT_TRUE(ValidateEepromDataFile(GenerateEepromDataFile(5)).empty());
     const std::vector<uint8_t> hardware = GenerateHardwareCodeplug(false, 8);
     EXPECT_EQ(hardware.size(), 512u);
@@ -44,7 +43,7 @@ TEST(CodeplugValidatorTest, FindsDamageInTheHardwareCodeplug)
 {
     for (bool phase3 : {false, true}) {
         std::vector<uint8_t> image = GenerateOldCodeplugImage({.phase3 = phase3});
-        image[phase3 ? 400 : 300] ^= 1;  // inside hardware block 5
+        image[phase3 ? 400 : 300] ^= 1; // inside hardware block 5
         EXPECT_TRUE(Mentions(ValidateCodeplugImage(image, ApplicationLayout::Old), "hardware block 5 checksum"));
 
         std::vector<uint8_t> tuning = GenerateHardwareCodeplug(phase3, 2, phase3 ? 98 : 92);
@@ -85,9 +84,9 @@ TEST(CodeplugValidatorTest, FindsMisplacedAndOverlappingBlocks)
     // Entry 10 pointing at block 9: two pieces share bytes, and the new layout is no longer packed.
     std::vector<uint8_t> shared = sound;
     WriteBigEndian16(shared, view.DirectoryAddress() + 20, view.Entry(9));
-    shared.back() = static_cast<uint8_t>(shared.back() + sound[view.DirectoryAddress() + 20] +
-                                         sound[view.DirectoryAddress() + 21] - shared[view.DirectoryAddress() + 20] -
-                                         shared[view.DirectoryAddress() + 21]);
+    shared.back() =
+        static_cast<uint8_t>(shared.back() + sound[view.DirectoryAddress() + 20] + sound[view.DirectoryAddress() + 21] -
+                             shared[view.DirectoryAddress() + 20] - shared[view.DirectoryAddress() + 21]);
     const CodeplugProblems problems = ValidateCodeplugImage(shared, ApplicationLayout::New);
     EXPECT_TRUE(Mentions(problems, "overlaps"));
     EXPECT_FALSE(Mentions(problems, "directory checksum"));
@@ -98,7 +97,8 @@ TEST(CodeplugValidatorTest, FindsMisplacedAndOverlappingBlocks)
 
     // A missing block the layout always has.
     gap.RemoveBlock(11);
-    EXPECT_TRUE(Mentions(ValidateCodeplugImage(BuildCodeplugImage(gap), ApplicationLayout::New), "entry 11 is missing"));
+    EXPECT_TRUE(
+        Mentions(ValidateCodeplugImage(BuildCodeplugImage(gap), ApplicationLayout::New), "entry 11 is missing"));
     gap.Block(1)->recordLength = 65;
     gap.Block(1)->records.resize(65);
     EXPECT_TRUE(Mentions(ValidateCodeplugImage(BuildCodeplugImage(gap), ApplicationLayout::New), "not 67"));
@@ -116,5 +116,5 @@ TEST(CodeplugValidatorTest, EepromDataFileProblems)
     EXPECT_FALSE(ValidateEepromDataFile(GenerateOldCodeplugImage({.phase3 = false})).empty());
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/BlockChecksum.h"
 #include "upgrade/CodeplugConversion.h"
 #include "upgrade/CodeplugTestSupport.h"
+
+#include <gtest/gtest.h>
 
 namespace vantrel {
 namespace {
@@ -37,8 +37,14 @@ struct OldImage {
     }
 };
 
-OldImage Radio(const OldCodeplugOptions& options = {}) { return OldImage(GenerateOldCodeplugImage(options), options.phase3); }
-OldImage Radio(const CodeplugDescription& d) { return OldImage(BuildCodeplugImage(d)); }
+OldImage Radio(const OldCodeplugOptions& options = {})
+{
+    return OldImage(GenerateOldCodeplugImage(options), options.phase3);
+}
+OldImage Radio(const CodeplugDescription& d)
+{
+    return OldImage(BuildCodeplugImage(d));
+}
 
 TEST(ConversionRefusalTest, ShapesTheNewFirmwareCannotTake)
 {
@@ -165,5 +171,5 @@ TEST(ConversionRefusalTest, WrongPhaseIsRefused)
     EXPECT_NE(asPhase3.Refusal(), ConversionRefusal::None);
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

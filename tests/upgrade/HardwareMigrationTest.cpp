@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
-
-#include <numeric>
+#include "upgrade/HardwareMigration.h"
 
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/BlockChecksum.h"
 #include "upgrade/CodeplugLayout.h"
 #include "upgrade/CodeplugValidator.h"
-#include "upgrade/HardwareMigration.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
 
 namespace vantrel {
 namespace {
@@ -180,5 +180,5 @@ TEST(FirstBlockPatchTest, RenewsOnlyItsBytesAndTheChecksum)
     EXPECT_EQ(untouched, before);
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

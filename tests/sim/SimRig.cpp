@@ -91,3 +91,49 @@ std::vector<uint8_t> AckThen(uint8_t opcode, const std::vector<uint8_t>& payload
 }
 
 } // namespace vantrel
+
+namespace vantrel {
+
+std::vector<uint8_t> SampleLoader(uint32_t flashRate, size_t codeBytes)
+{
+    std::vector<uint8_t> image{'V', 'L', 'D', 'R'};
+    for (int i = 0; i < 4; ++i)
+        image.push_back(static_cast<uint8_t>(flashRate >> (8 * i)));
+    for (size_t i = 0; i < codeBytes; ++i)
+        image.push_back(static_cast<uint8_t>(0x30 + i));
+    return image;
+}
+
+int DownloadBootcode(SimRig& rig, const std::vector<uint8_t>& bootcode, uint32_t flashRate)
+{
+    LineStatus status;
+    bool sawBreak = false;
+    for (int i = 0; i < 200 && !sawBreak; ++i) {
+        rig.device->GetStatus(status);
+        sawBreak = (status.errors & kLineErrorBreak) != 0;
+        if (!sawBreak) rig.device->WaitForActivity(5);
+    }
+    EXPECT_TRUE(sawBreak) << "no break from the radio";
+    rig.Pass(10);
+    rig.device->GetStatus(status);
+    EXPECT_EQ(status.errors & kLineErrorBreak, 0u) << "break still held";
+    rig.WriteRaw({0xFD});
+    EXPECT_EQ(rig.Read(2), Bytes({0xFD, 0xFF})) << "sync";
+    std::vector<uint8_t> padded = bootcode;
+    padded.resize((padded.size() + 7) / 8 * 8, 0x00);
+    for (size_t at = 0; at < padded.size(); at += 8) {
+        const std::vector<uint8_t> block(padded.begin() + static_cast<long>(at),
+                                         padded.begin() + static_cast<long>(at) + 8);
+        rig.WriteRaw(block);
+        EXPECT_EQ(rig.Read(8), block) << "local echo of block at " << at;
+        EXPECT_EQ(rig.Read(8), block) << "radio echo of block at " << at;
+    }
+    rig.SetRate(flashRate);
+    rig.device->Purge(PurgeRxAbort | PurgeRxClear | PurgeTxAbort | PurgeTxClear);
+    rig.device->SetReadLimits(ReadLimits{250, 0, 700});
+    const auto ready = rig.Read(1);
+    rig.device->SetReadLimits(ReadLimits{250, 0, 1000});
+    return ready.empty() ? -1 : ready[0];
+}
+
+} // namespace vantrel

@@ -42,3 +42,16 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values);
 std::vector<uint8_t> AckThen(uint8_t opcode, const std::vector<uint8_t>& payload);
 
 } // namespace vantrel
+
+namespace vantrel {
+
+// A sample loader image: the mark, the flash rate, then code bytes.
+std::vector<uint8_t> SampleLoader(uint32_t flashRate, size_t codeBytes = 13);
+
+// Runs the host side of the bootstrap download on a rig whose radio is in
+// bootstrap mode: waits for the break, syncs, sends the blocks and checks
+// every echo, switches to the flash rate. Returns the byte that came then
+// (-1 for none).
+int DownloadBootcode(SimRig& rig, const std::vector<uint8_t>& bootcode, uint32_t flashRate);
+
+} // namespace vantrel

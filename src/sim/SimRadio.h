@@ -59,6 +59,8 @@ public:
     void PowerCycle();
 
     SimMode Mode() const { return m_state.mode; }
+    // In bootstrap mode and not yet synchronised.
+    bool AwaitingSync() const { return m_state.mode == SimMode::Bootstrap && !m_synced; }
     const SimRadioState& State() const { return m_state; }
     SimRadioState& MutableState() { return m_state; }
     const SimTiming& Timing() const { return m_timing; }

@@ -58,7 +58,7 @@ struct SimTiming {
     uint32_t breakUs = 5000;             // length of that break
     uint32_t syncAnswerUs = 1000;        // sync byte → 0xFF
     uint32_t blockEchoUs = 1000;         // 8th byte of a block → its echo
-    uint32_t downloadSilenceUs = 100000; // quiet time that ends a bootcode download
+    uint32_t downloadSilenceUs = 200000; // quiet time that ends a bootcode download
     uint32_t loaderStartUs = 5000;       // download complete → "P" at the flash rate
     uint32_t interByteGapUs = 100000;    // a partial request is dropped after this gap
 };

@@ -161,3 +161,28 @@ TEST(SimSerialDevice, LineSettingsAreKeptAndChecked)
 
 } // namespace
 } // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST(SimLine, RealTimeModeRunsTheSameExchangeOnTheMonotonicClock)
+{
+    RealClock clock;
+    SimRadioConfig config;
+    ASSERT_TRUE(MakeSimProfile(kSimDefaultProfile, config));
+    auto line = std::make_shared<SimLine>(clock, std::make_unique<SimRadio>(std::move(config)));
+    SimSerialDevice device(line);
+    ASSERT_TRUE(device.Open("sim").Ok());
+    device.SetReadLimits(ReadLimits{250, 0, 1000});
+    const uint64_t start = clock.NowMs();
+    const auto request = Bytes({0xF2, 0x23, 0x10, 0xDA});
+    device.Write(request.data(), 4);
+    std::vector<uint8_t> got(10);
+    ASSERT_EQ(device.Read(got.data(), 10), 10);
+    EXPECT_EQ(got, Bytes({0xF2, 0x23, 0x10, 0xDA, 0x50, 0xF3, 0x8B, 0x10, 0x01, 0x70}));
+    // 10 characters at 9600 Bd plus the radio's reaction: real milliseconds passed.
+    EXPECT_GE(clock.NowMs() - start, 10u);
+}
+
+}  // namespace
+}  // namespace vantrel

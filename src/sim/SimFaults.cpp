@@ -27,6 +27,8 @@ const std::vector<KindName>& Kinds()
         {"badsum", K::BadChecksum, {E::Message}, true, {}},
         {"unsupported", K::Unsupported, {E::Message}, true, {}},
         {"long", K::Long, {E::Message}, true, {}},
+        {"short", K::Short, {E::Message}, true, {}},
+        {"extra", K::Extra, {E::Message}, true, {}},
         {"wrongecho", K::WrongEcho, {E::Block}, true, {}},
         {"stuckbreak", K::StuckBreak, {E::Boot}, false, {K::StuckBreak, E::Boot, 1, kOpen}},
         {"power", K::PowerLoss, {E::Message, E::Block, E::Boot, E::Erase}, true, {}},

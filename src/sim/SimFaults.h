@@ -27,6 +27,8 @@ namespace vantrel {
 //   badsum@1         the reply to request 1 carries a wrong checksum
 //   unsupported@4    request 4 is answered ACK, then 0x86 (not supported)
 //   long@1           request 1 is answered ACK, then a reply of more than 261 bytes
+//   short@2          the reply to request 2 lacks its last data byte (checksum intact)
+//   extra@2          the reply to request 2 carries one data byte more (checksum intact)
 //   wrongecho@block:3  one byte of the radio's echo of bootcode block 3 is wrong
 //   stuckbreak[@boot:N]  the break sent on entering bootstrap never ends (default: every time)
 //   power@msg:40     power is lost when request 40 arrives (also @block:N, @boot:N, @erase[:N])
@@ -43,6 +45,8 @@ enum class SimFaultKind {
     BadChecksum,
     Unsupported,
     Long,
+    Short,
+    Extra,
     WrongEcho,
     StuckBreak,
     PowerLoss,

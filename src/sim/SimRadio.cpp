@@ -38,6 +38,19 @@ uint32_t Address24(const std::vector<uint8_t>& p, size_t at)
     return (static_cast<uint32_t>(p[at]) << 16) | (static_cast<uint32_t>(p[at + 1]) << 8) | p[at + 2];
 }
 
+// The same reply with one payload byte fewer or more, its checksum made right again.
+std::vector<uint8_t> Resized(const std::vector<uint8_t>& reply, int delta)
+{
+    MessageParser parser;
+    for (uint8_t b : reply)
+        parser.Feed(b);
+    if (!parser.Complete() || reply.size() < 2) return reply;
+    std::vector<uint8_t> payload(reply.begin() + parser.HeaderLength(), reply.end() - 1);
+    if (delta < 0 && !payload.empty()) payload.pop_back();
+    if (delta > 0) payload.push_back(0x00);
+    return Encode(parser.Opcode(), payload);
+}
+
 bool ValidRegion(uint8_t v)
 {
     return v <= 4 || v == 0xFF;
@@ -269,6 +282,9 @@ void SimRadio::HandleMessage()
     const std::vector<uint8_t> payload(message.begin() + parser.HeaderLength(), message.end() - 1);
     Answer answer = Execute(parser.Opcode(), payload);
     if (!answer.reply.empty()) {
+        const bool shorter = m_faults.Hits(SimFaultKind::Short, SimEvent::Message, n);
+        if (shorter || m_faults.Hits(SimFaultKind::Extra, SimEvent::Message, n))
+            answer.reply = Resized(answer.reply, shorter ? -1 : 1);
         if (m_faults.Hits(SimFaultKind::Long, SimEvent::Message, n)) {
             const uint8_t opcode = answer.reply.size() > 1 && (answer.reply[0] >> 4) == 0xF ? answer.reply[1] : 0x8B;
             answer.reply = Encode(opcode, std::vector<uint8_t>(kLongReplyPayload, 0x55));

@@ -61,6 +61,8 @@ TEST(SimFaults, EachMessageFaultStrikesOnlyItsRequest)
         {"badsum@2", {0x50, 0xF3, 0x8B, 0x10, 0x01, 0x71}},
         {"unsupported@2", {0x50, 0xF1, 0x86, 0x88}},
         {"long@2", longReply},
+        {"short@2", AckThen(0x8B, {0x10})},
+        {"extra@2", AckThen(0x8B, {0x10, 0x01, 0x00})},
     };
     for (const auto& c : cases) {
         SimRig rig(kSimDefaultProfile, c.fault);

@@ -184,5 +184,5 @@ TEST(SimLine, RealTimeModeRunsTheSameExchangeOnTheMonotonicClock)
     EXPECT_GE(clock.NowMs() - start, 10u);
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

@@ -1,0 +1,231 @@
+#include "images/SRecordFile.h"
+
+#include <cstring>
+
+namespace vantrel {
+namespace {
+
+// The longest record with a CR LF: mark, type, count 0xFF and its 255 bytes.
+// The from-disk path keeps at least this much in memory before each record,
+// so a record is always parsed from one contiguous run of characters.
+constexpr size_t kRecordChars = 4 + 2 * 255 + 2;
+constexpr size_t kWindowSize = 64 * 1024;
+
+// Hex digit values; anything else has a high bit set so one OR over a run of
+// digits tells whether all of them were valid.
+struct HexTable {
+    uint8_t value[256];
+    constexpr HexTable() : value()
+    {
+        for (int c = 0; c < 256; ++c) value[c] = 0xF0;
+        for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<uint8_t>(c - '0');
+        for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<uint8_t>(c - 'A' + 10);
+        for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<uint8_t>(c - 'a' + 10);
+    }
+};
+constexpr HexTable kHex;
+
+// Decodes n digit pairs into n bytes; false when any character is not a hex digit.
+inline bool DecodeHex(const uint8_t* text, size_t n, uint8_t* out)
+{
+    unsigned bad = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned hi = kHex.value[text[2 * i]];
+        const unsigned lo = kHex.value[text[2 * i + 1]];
+        bad |= hi | lo;
+        out[i] = static_cast<uint8_t>((hi << 4) | lo);
+    }
+    return (bad & 0xF0) == 0;
+}
+
+}  // namespace
+
+CSRecordFile::CSRecordFile(uint32_t capacity) : m_capacity(capacity) {}
+
+CSRecordFile::~CSRecordFile() { CloseFile(); }
+
+bool CSRecordFile::Open(const std::string& path)
+{
+    Close();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    // Both paths read in large blocks of their own; stdio's buffer would only add a copy.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0) size = -1;
+
+    if (size >= 0 && static_cast<unsigned long>(size) <= m_capacity) {
+        if (m_whole.size() < m_capacity) m_whole.assign(m_capacity, 0);
+        const size_t got = std::fread(m_whole.data(), 1, static_cast<size_t>(size), file);
+        const bool readOk = !std::ferror(file);
+        std::fclose(file);
+        if (!readOk) return false;
+        m_text = m_whole.data();
+        m_size = got;
+        m_eof = true;
+    } else {
+        // A whole-file buffer from an earlier, smaller file is not needed any more.
+        std::vector<uint8_t>().swap(m_whole);
+        if (m_window.empty()) m_window.resize(kWindowSize);
+        m_file = file;
+        m_text = m_window.data();
+        m_size = 0;
+        m_eof = false;
+    }
+    m_pos = 0;
+    m_open = true;
+    return true;
+}
+
+void CSRecordFile::Close()
+{
+    CloseFile();
+    m_open = false;
+    m_text = nullptr;
+    m_pos = m_size = 0;
+    m_eof = false;
+    m_ended = false;
+    m_error = SRecordError::None;
+}
+
+void CSRecordFile::CloseFile()
+{
+    if (m_file) std::fclose(m_file);
+    m_file = nullptr;
+}
+
+void CSRecordFile::Rewind()
+{
+    m_pos = 0;
+    m_ended = false;
+    if (m_file) {
+        std::clearerr(m_file);
+        if (std::fseek(m_file, 0, SEEK_SET) != 0) m_error = SRecordError::ReadFailed;
+        m_size = 0;
+        m_eof = false;
+    }
+}
+
+bool CSRecordFile::Fill()
+{
+    const size_t rest = m_size - m_pos;
+    std::memmove(m_window.data(), m_window.data() + m_pos, rest);
+    m_pos = 0;
+    m_size = rest;
+    const size_t want = m_window.size() - m_size;
+    const size_t got = std::fread(m_window.data() + m_size, 1, want, m_file);
+    m_size += got;
+    if (got < want) {
+        if (std::ferror(m_file)) return false;
+        m_eof = true;
+    }
+    return true;
+}
+
+CSRecordFile::Step CSRecordFile::Fail(SRecordError error)
+{
+    m_error = error;
+    return Step::Fault;
+}
+
+CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecordError overflow, uint32_t& length,
+                                            uint32_t& address)
+{
+    if (Failed()) return Step::Fault;
+    if (m_ended || !m_open) return Step::End;
+    if (!m_eof && m_size - m_pos < kRecordChars && !Fill()) return Fail(SRecordError::ReadFailed);
+
+    const uint8_t* p = m_text + m_pos;
+    const size_t avail = m_size - m_pos;
+    // The data end at the end of the file, at a line that is not a record
+    // (a blank line included) and at the first S9.
+    if (avail == 0 || p[0] != 'S') {
+        m_ended = true;
+        return Step::End;
+    }
+    if (avail < 2) return Fail(SRecordError::Truncated);
+    if (p[1] == '9') {
+        m_ended = true;
+        return Step::End;
+    }
+    if (p[1] < '0' || p[1] > '9') return Fail(SRecordError::BadCharacter);
+    if (avail < 4) return Fail(SRecordError::Truncated);
+
+    uint8_t count = 0;
+    if (!DecodeHex(p + 2, 1, &count)) return Fail(SRecordError::BadCharacter);
+    const uint32_t addressBytes = p[1] == '1' ? 2 : 3;
+    // The count covers the address, the data and the checksum.
+    if (count < addressBytes + 1) return Fail(SRecordError::BadCount);
+    const size_t recordChars = 4 + 2 * size_t{count};
+    if (avail < recordChars) return Fail(SRecordError::Truncated);
+
+    uint8_t a[3] = {};
+    if (!DecodeHex(p + 4, addressBytes, a)) return Fail(SRecordError::BadCharacter);
+    const uint32_t dataLength = count - addressBytes - 1;
+    if (dataLength > room) return Fail(overflow);
+    if (!DecodeHex(p + 4 + 2 * addressBytes, dataLength, dest)) return Fail(SRecordError::BadCharacter);
+    uint8_t checksum = 0;  // present, not checked
+    if (!DecodeHex(p + recordChars - 2, 1, &checksum)) return Fail(SRecordError::BadCharacter);
+
+    // The line end: CR, LF or CR LF; the last line of a file may lack one.
+    size_t used = recordChars;
+    if (used < avail) {
+        if (p[used] == '\r') {
+            ++used;
+            if (used < avail && p[used] == '\n') ++used;
+        } else if (p[used] == '\n') {
+            ++used;
+        } else {
+            return Fail(SRecordError::LineTooLong);
+        }
+    }
+    m_pos += used;
+    length = dataLength;
+    address = addressBytes == 2 ? (uint32_t{a[0]} << 8) | a[1] : (uint32_t{a[0]} << 16) | (uint32_t{a[1]} << 8) | a[2];
+    return Step::Record;
+}
+
+uint32_t CSRecordFile::CountRecords()
+{
+    if (!m_open) return 0;
+    Rewind();
+    uint8_t scratch[kMaxRecordData];
+    uint32_t count = 0;
+    uint32_t length = 0;
+    uint32_t address = 0;
+    while (ReadRecord(scratch, sizeof scratch, SRecordError::RecordTooLarge, length, address) == Step::Record) ++count;
+    Rewind();
+    return count;
+}
+
+bool CSRecordFile::NextRecord(ImageRecord& record)
+{
+    uint32_t length = 0;
+    uint32_t address = 0;
+    if (ReadRecord(record.data, record.capacity, SRecordError::RecordTooLarge, length, address) == Step::Record) {
+        record.length = length;
+        record.address = address;
+        return true;
+    }
+    record.length = 0;
+    record.address = 0;
+    if (record.data && record.capacity != 0) record.data[0] = 0;
+    return false;
+}
+
+bool CSRecordFile::LoadImage(ImageBuffer& buffer)
+{
+    buffer.length = 0;
+    for (;;) {
+        uint32_t length = 0;
+        uint32_t address = 0;
+        const Step step = ReadRecord(buffer.data + buffer.length, buffer.capacity - buffer.length,
+                                     SRecordError::ImageTooLarge, length, address);
+        if (step != Step::Record) return step == Step::End;
+        buffer.length += length;
+    }
+}
+
+}  // namespace vantrel

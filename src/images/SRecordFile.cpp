@@ -1,5 +1,6 @@
 #include "images/SRecordFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantrel {
@@ -37,6 +38,12 @@ inline bool DecodeHex(const uint8_t* text, size_t n, uint8_t* out)
     }
     return (bad & 0xF0) == 0;
 }
+
+bool IsLineEnd(uint8_t c) { return c == '\r' || c == '\n'; }
+
+// A record whose line ends before its count says is cut short; any other
+// character that is not a hex digit is a bad character.
+bool LineEndsWithin(const uint8_t* text, size_t n) { return std::find_if(text, text + n, IsLineEnd) != text + n; }
 
 }  // namespace
 
@@ -130,6 +137,11 @@ CSRecordFile::Step CSRecordFile::Fail(SRecordError error)
     return Step::Fault;
 }
 
+CSRecordFile::Step CSRecordFile::BadText(const uint8_t* text, size_t length)
+{
+    return Fail(LineEndsWithin(text, length) ? SRecordError::Truncated : SRecordError::BadCharacter);
+}
+
 CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecordError overflow, uint32_t& length,
                                             uint32_t& address)
 {
@@ -150,11 +162,11 @@ CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecor
         m_ended = true;
         return Step::End;
     }
-    if (p[1] < '0' || p[1] > '9') return Fail(SRecordError::BadCharacter);
+    if (p[1] < '0' || p[1] > '9') return Fail(IsLineEnd(p[1]) ? SRecordError::Truncated : SRecordError::BadCharacter);
     if (avail < 4) return Fail(SRecordError::Truncated);
 
     uint8_t count = 0;
-    if (!DecodeHex(p + 2, 1, &count)) return Fail(SRecordError::BadCharacter);
+    if (!DecodeHex(p + 2, 1, &count)) return BadText(p + 2, 2);
     const uint32_t addressBytes = p[1] == '1' ? 2 : 3;
     // The count covers the address, the data and the checksum.
     if (count < addressBytes + 1) return Fail(SRecordError::BadCount);
@@ -162,12 +174,12 @@ CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecor
     if (avail < recordChars) return Fail(SRecordError::Truncated);
 
     uint8_t a[3] = {};
-    if (!DecodeHex(p + 4, addressBytes, a)) return Fail(SRecordError::BadCharacter);
+    if (!DecodeHex(p + 4, addressBytes, a)) return BadText(p + 4, recordChars - 4);
     const uint32_t dataLength = count - addressBytes - 1;
     if (dataLength > room) return Fail(overflow);
-    if (!DecodeHex(p + 4 + 2 * addressBytes, dataLength, dest)) return Fail(SRecordError::BadCharacter);
+    if (!DecodeHex(p + 4 + 2 * addressBytes, dataLength, dest)) return BadText(p + 4, recordChars - 4);
     uint8_t checksum = 0;  // present, not checked
-    if (!DecodeHex(p + recordChars - 2, 1, &checksum)) return Fail(SRecordError::BadCharacter);
+    if (!DecodeHex(p + recordChars - 2, 1, &checksum)) return BadText(p + 4, recordChars - 4);
 
     // The line end: CR, LF or CR LF; the last line of a file may lack one.
     size_t used = recordChars;

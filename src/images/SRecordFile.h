@@ -30,7 +30,7 @@ struct ImageBuffer {
 // Why reading stopped short of the end of the data.
 enum class SRecordError {
     None,
-    Truncated,  // the data end inside a record
+    Truncated,  // the data or the line end inside a record
     BadCount,  // a count too small for the address and the checksum
     BadCharacter,  // a type that is not a digit, or a non-hex digit
     LineTooLong,  // characters after the record's count, before the line end
@@ -85,6 +85,8 @@ private:
     // does not fit fails with overflow.
     Step ReadRecord(uint8_t* dest, uint32_t room, SRecordError overflow, uint32_t& length, uint32_t& address);
     Step Fail(SRecordError error);
+    // Fails a record whose text holds a character that is not a hex digit.
+    Step BadText(const uint8_t* text, size_t length);
     bool Fill();
     void Rewind();
     void CloseFile();

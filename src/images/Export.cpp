@@ -1,10 +1,10 @@
 #include "images/Export.h"
 
+#include <array>
+
 #include "images/SRecordFile.h"
 #include "link/Feedback.h"
 #include "platform/Files.h"
-
-#include <array>
 
 namespace vantrel {
 namespace {
@@ -24,14 +24,10 @@ constexpr uint32_t kIdOutputWriteFailed = 20171;
 
 void PutLittleEndian32(uint8_t* out, uint32_t value)
 {
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-bool IsSet(const char* text)
-{
-    return text && *text;
-}
+bool IsSet(const char* text) { return text && *text; }
 
 // Writes the firmware record file: the record count, then length, address and
 // data of each record. The count was taken by the counting pass; a source that
@@ -92,7 +88,7 @@ uint32_t WriteImageFile(const std::string& path, const ImageBuffer& image)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 bool SaveFirmwareAsBinary(const std::string& folder)
 {
@@ -156,4 +152,4 @@ bool SaveBootcodesAsBinary(const std::string& folder)
     return true;
 }
 
-} // namespace vantrel
+}  // namespace vantrel

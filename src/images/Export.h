@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/ModelTable.h"
-
 #include <span>
 #include <string>
+
+#include "data/ModelTable.h"
 
 namespace vantrel {
 
@@ -38,4 +38,4 @@ bool SaveCodeplugsAsBinary(const std::string& folder, std::span<const ModelRow> 
 // The three bootcode sources → "bt19.mot", "bt38.mot", "bt115.mot".
 bool SaveBootcodesAsBinary(const std::string& folder);
 
-} // namespace vantrel
+}  // namespace vantrel

@@ -1,6 +1,6 @@
-#include "images/Export.h"
-
 #include <vector>
+
+#include "images/Export.h"
 
 namespace vantrel {
 
@@ -10,9 +10,8 @@ bool SaveCodeplugsAsBinary(const std::string& folder)
 {
     std::vector<ModelRow> rows;
     rows.reserve(kModelTableRows);
-    for (int i = 0; i < kModelTableRows; ++i)
-        rows.push_back(ModelTableRow(i));
+    for (int i = 0; i < kModelTableRows; ++i) rows.push_back(ModelTableRow(i));
     return SaveCodeplugsAsBinary(folder, rows);
 }
 
-} // namespace vantrel
+}  // namespace vantrel

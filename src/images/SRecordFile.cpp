@@ -18,14 +18,10 @@ struct HexTable {
     uint8_t value[256];
     constexpr HexTable() : value()
     {
-        for (int c = 0; c < 256; ++c)
-            value[c] = 0xF0;
-        for (int c = '0'; c <= '9'; ++c)
-            value[c] = static_cast<uint8_t>(c - '0');
-        for (int c = 'A'; c <= 'F'; ++c)
-            value[c] = static_cast<uint8_t>(c - 'A' + 10);
-        for (int c = 'a'; c <= 'f'; ++c)
-            value[c] = static_cast<uint8_t>(c - 'a' + 10);
+        for (int c = 0; c < 256; ++c) value[c] = 0xF0;
+        for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<uint8_t>(c - '0');
+        for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<uint8_t>(c - 'A' + 10);
+        for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<uint8_t>(c - 'a' + 10);
     }
 };
 constexpr HexTable kHex;
@@ -43,26 +39,17 @@ inline bool DecodeHex(const uint8_t* text, size_t n, uint8_t* out)
     return (bad & 0xF0) == 0;
 }
 
-bool IsLineEnd(uint8_t c)
-{
-    return c == '\r' || c == '\n';
-}
+bool IsLineEnd(uint8_t c) { return c == '\r' || c == '\n'; }
 
 // A record whose line ends before its count says is cut short; any other
 // character that is not a hex digit is a bad character.
-bool LineEndsWithin(const uint8_t* text, size_t n)
-{
-    return std::find_if(text, text + n, IsLineEnd) != text + n;
-}
+bool LineEndsWithin(const uint8_t* text, size_t n) { return std::find_if(text, text + n, IsLineEnd) != text + n; }
 
-} // namespace
+}  // namespace
 
 CSRecordFile::CSRecordFile(uint32_t capacity) : m_capacity(capacity) {}
 
-CSRecordFile::~CSRecordFile()
-{
-    CloseFile();
-}
+CSRecordFile::~CSRecordFile() { CloseFile(); }
 
 bool CSRecordFile::Open(const std::string& path)
 {
@@ -191,7 +178,7 @@ CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecor
     const uint32_t dataLength = count - addressBytes - 1;
     if (dataLength > room) return Fail(overflow);
     if (!DecodeHex(p + 4 + 2 * addressBytes, dataLength, dest)) return BadText(p + 4, recordChars - 4);
-    uint8_t checksum = 0; // present, not checked
+    uint8_t checksum = 0;  // present, not checked
     if (!DecodeHex(p + recordChars - 2, 1, &checksum)) return BadText(p + 4, recordChars - 4);
 
     // The line end: CR, LF or CR LF; the last line of a file may lack one.
@@ -220,8 +207,7 @@ uint32_t CSRecordFile::CountRecords()
     uint32_t count = 0;
     uint32_t length = 0;
     uint32_t address = 0;
-    while (ReadRecord(scratch, sizeof scratch, SRecordError::RecordTooLarge, length, address) == Step::Record)
-        ++count;
+    while (ReadRecord(scratch, sizeof scratch, SRecordError::RecordTooLarge, length, address) == Step::Record) ++count;
     Rewind();
     return count;
 }
@@ -254,4 +240,4 @@ bool CSRecordFile::LoadImage(ImageBuffer& buffer)
     }
 }
 
-} // namespace vantrel
+}  // namespace vantrel

@@ -14,8 +14,8 @@ constexpr uint32_t kMaxRecordData = 252;
 // holds; a record with more data than that is refused, never copied short.
 struct ImageRecord {
     uint8_t* data = nullptr;
-    uint32_t capacity = 0; // bytes data can hold; kMaxRecordData takes any record
-    uint32_t length = 0;   // data bytes of the record
+    uint32_t capacity = 0;  // bytes data can hold; kMaxRecordData takes any record
+    uint32_t length = 0;  // data bytes of the record
     uint32_t address = 0;  // load address: 16 bits for S1, 24 bits otherwise
 };
 
@@ -24,19 +24,19 @@ struct ImageRecord {
 struct ImageBuffer {
     uint8_t* data = nullptr;
     uint32_t capacity = 0;
-    uint32_t length = 0; // bytes filled
+    uint32_t length = 0;  // bytes filled
 };
 
 // Why reading stopped short of the end of the data.
 enum class SRecordError {
     None,
-    Truncated,      // the data or the line end inside a record
-    BadCount,       // a count too small for the address and the checksum
-    BadCharacter,   // a type that is not a digit, or a non-hex digit
-    LineTooLong,    // characters after the record's count, before the line end
-    RecordTooLarge, // the record's data exceed ImageRecord::capacity
+    Truncated,  // the data or the line end inside a record
+    BadCount,  // a count too small for the address and the checksum
+    BadCharacter,  // a type that is not a digit, or a non-hex digit
+    LineTooLong,  // characters after the record's count, before the line end
+    RecordTooLarge,  // the record's data exceed ImageRecord::capacity
     ImageTooLarge,  // the image exceeds ImageBuffer::capacity
-    ReadFailed,     // the file could not be read
+    ReadFailed,  // the file could not be read
 };
 
 // Reads S-record files ("S1", "S9" ends the data, any other digit is read as a
@@ -92,16 +92,16 @@ private:
     void CloseFile();
 
     std::FILE* m_file = nullptr;  // open while parsing from disk
-    std::vector<uint8_t> m_whole; // whole-file buffer, kept for later files
+    std::vector<uint8_t> m_whole;  // whole-file buffer, kept for later files
     uint32_t m_capacity;
-    std::vector<uint8_t> m_window;   // read buffer of the from-disk path
-    const uint8_t* m_text = nullptr; // characters in memory: [m_text + m_pos, m_text + m_size)
+    std::vector<uint8_t> m_window;  // read buffer of the from-disk path
+    const uint8_t* m_text = nullptr;  // characters in memory: [m_text + m_pos, m_text + m_size)
     size_t m_pos = 0;
     size_t m_size = 0;
-    bool m_eof = false; // no characters beyond m_size
+    bool m_eof = false;  // no characters beyond m_size
     bool m_open = false;
     bool m_ended = false;
     SRecordError m_error = SRecordError::None;
 };
 
-} // namespace vantrel
+}  // namespace vantrel

@@ -12,7 +12,7 @@ void AppendHexByte(std::string& out, uint8_t value)
     out += kDigits[value & 0x0F];
 }
 
-} // namespace
+}  // namespace
 
 void AppendSRecord(std::string& out, char type, uint32_t address, std::span<const uint8_t> data, const char* lineEnd)
 {
@@ -44,4 +44,4 @@ void AppendSRecordData(std::string& out, uint32_t address, std::span<const uint8
     }
 }
 
-} // namespace vantrel
+}  // namespace vantrel

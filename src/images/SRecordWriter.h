@@ -16,4 +16,4 @@ void AppendSRecord(std::string& out, char type, uint32_t address, std::span<cons
 void AppendSRecordData(std::string& out, uint32_t address, std::span<const uint8_t> data, size_t recordSize,
                        const char* lineEnd = "\r\n");
 
-} // namespace vantrel
+}  // namespace vantrel

@@ -29,7 +29,7 @@ std::string WithSeparator(std::string folder)
     return folder;
 }
 
-} // namespace
+}  // namespace
 
 std::string ProgramFolder()
 {
@@ -42,10 +42,7 @@ std::string ProgramFolder()
     return cut == std::string::npos ? "./" : path.substr(0, cut + 1);
 }
 
-void SetProgramFolder(const std::string& folder)
-{
-    ProgramFolderOverride() = WithSeparator(folder);
-}
+void SetProgramFolder(const std::string& folder) { ProgramFolderOverride() = WithSeparator(folder); }
 
 std::string UserDataFolder()
 {
@@ -65,10 +62,7 @@ std::string UserDataFolder()
     return folder;
 }
 
-void SetUserDataFolder(const std::string& folder)
-{
-    UserDataOverride() = WithSeparator(folder);
-}
+void SetUserDataFolder(const std::string& folder) { UserDataOverride() = WithSeparator(folder); }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
 {
@@ -89,10 +83,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
     return ok;
 }
 
-AtomicFileWriter::~AtomicFileWriter()
-{
-    Discard();
-}
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 bool AtomicFileWriter::Open(const std::string& path)
 {
@@ -151,4 +142,4 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     return writer.Open(path) && writer.Write(data, size) && writer.Commit();
 }
 
-} // namespace vantrel
+}  // namespace vantrel

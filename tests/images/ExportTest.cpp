@@ -1,12 +1,13 @@
-#include "images/Export.h"
+#include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
+#include "images/Export.h"
 #include "images/ImageTestSupport.h"
 #include "images/SRecordWriter.h"
 #include "support/RecordingFeedback.h"
-
-#include <csignal>
-#include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace vantrel {
 namespace {
@@ -18,8 +19,7 @@ using Progress = std::vector<std::pair<uint32_t, uint32_t>>;
 std::string Records(const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& records, char type = '2')
 {
     std::string text;
-    for (const auto& [address, data] : records)
-        AppendSRecord(text, type, address, data);
+    for (const auto& [address, data] : records) AppendSRecord(text, type, address, data);
     AppendSRecord(text, '9', 0, {});
     return text;
 }
@@ -151,10 +151,12 @@ TEST_F(ExportTest, CodeplugsOverTheRows)
     folder.Write("k1_BBB.0", text);
 
     const ModelRow rows[] = {
-        {"k1_AAA.0", "k1_AAA.mot", "AAA", "AAA"}, {"", "", "", ""},
-        {"k1_CCC.0", "", "CCC", "CCC"},        // no data file: skipped without a word
-        {"k1_DDD.0", "k1_DDD.mot", "", "DDD"}, // no model number: skipped
-        {nullptr, nullptr, nullptr, nullptr},     {"k1_BBB.0", "k1_BBB.mot", "BBB", "BBB"},
+        {"k1_AAA.0", "k1_AAA.mot", "AAA", "AAA"},
+        {"", "", "", ""},
+        {"k1_CCC.0", "", "CCC", "CCC"},  // no data file: skipped without a word
+        {"k1_DDD.0", "k1_DDD.mot", "", "DDD"},  // no model number: skipped
+        {nullptr, nullptr, nullptr, nullptr},
+        {"k1_BBB.0", "k1_BBB.mot", "BBB", "BBB"},
     };
     ASSERT_TRUE(SaveCodeplugsAsBinary(folder.Path(), rows));
     EXPECT_EQ(folder.Read("k1_AAA.mot"), first);
@@ -162,11 +164,9 @@ TEST_F(ExportTest, CodeplugsOverTheRows)
     EXPECT_EQ(feedback.Messages(), std::vector<uint32_t>{20141});
 
     Progress expected = {{WM_PROGRESS_OPEN, 1}, {WM_PROGRESS_RANGE, 23}, {WM_PROGRESS_TEXT, 20142}};
-    for (uint32_t i = 1; i <= 24; ++i)
-        expected.push_back({WM_PROGRESS_POS, i});
+    for (uint32_t i = 1; i <= 24; ++i) expected.push_back({WM_PROGRESS_POS, i});
     expected.insert(expected.end(), {{WM_PROGRESS_RANGE, 18}, {WM_PROGRESS_TEXT, 20142}});
-    for (uint32_t i = 1; i <= 19; ++i)
-        expected.push_back({WM_PROGRESS_POS, i});
+    for (uint32_t i = 1; i <= 19; ++i) expected.push_back({WM_PROGRESS_POS, i});
     expected.push_back({WM_PROGRESS_CLOSE, 0});
     EXPECT_EQ(feedback.Progress(), expected);
 }
@@ -211,8 +211,7 @@ TEST_F(ExportTest, Bootcodes)
         folder.Write(kBootcodeNames[k].source, text);
     }
     ASSERT_TRUE(SaveBootcodesAsBinary(folder.Path()));
-    for (size_t k = 0; k < 3; ++k)
-        EXPECT_EQ(folder.Read(kBootcodeNames[k].output), images[k]);
+    for (size_t k = 0; k < 3; ++k) EXPECT_EQ(folder.Read(kBootcodeNames[k].output), images[k]);
     EXPECT_EQ(feedback.Messages(), std::vector<uint32_t>{20137});
     EXPECT_TRUE(feedback.Progress().empty());
 }
@@ -226,7 +225,7 @@ TEST_F(ExportTest, BootcodesStopAtTheFirstFailure)
 
     struct Case {
         const char* name;
-        std::string secondSource; // empty: missing
+        std::string secondSource;  // empty: missing
         uint32_t message;
     };
     const Case cases[] = {
@@ -252,5 +251,5 @@ TEST_F(ExportTest, BootcodesStopAtTheFirstFailure)
     }
 }
 
-} // namespace
-} // namespace vantrel
+}  // namespace
+}  // namespace vantrel

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+
 #include <unistd.h>
 
 namespace vantrel::test {
@@ -38,8 +39,7 @@ std::vector<uint8_t> TempFolder::Read(const std::string& name) const
 std::vector<std::string> TempFolder::Names() const
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(m_path))
-        names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(m_path)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -57,4 +57,4 @@ std::vector<uint8_t> PseudoRandomBytes(size_t count, uint32_t seed)
     return bytes;
 }
 
-} // namespace vantrel::test
+}  // namespace vantrel::test

@@ -32,4 +32,4 @@ private:
 // Deterministic bytes for test data.
 std::vector<uint8_t> PseudoRandomBytes(size_t count, uint32_t seed);
 
-} // namespace vantrel::test
+}  // namespace vantrel::test

@@ -112,5 +112,5 @@ TEST_F(PeerToolsTest, PeersReadWhatWeWrite)
     }
 }
 
-} // namespace
-} // namespace vantrel
+}  // namespace
+}  // namespace vantrel

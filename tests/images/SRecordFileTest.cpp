@@ -1,11 +1,11 @@
-#include "images/SRecordFile.h"
-
-#include "images/ImageTestSupport.h"
-#include "images/SRecordWriter.h"
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <gtest/gtest.h>
+
+#include "images/ImageTestSupport.h"
+#include "images/SRecordFile.h"
+#include "images/SRecordWriter.h"
 
 namespace vantrel {
 namespace {
@@ -32,8 +32,7 @@ ReadResult ReadAll(const std::string& path, uint32_t capacity)
     ReadResult result;
     std::array<uint8_t, kMaxRecordData> data{};
     ImageRecord record{data.data(), kMaxRecordData};
-    while (file.NextRecord(record))
-        result.records.push_back({record.address, {data.begin(), data.begin() + record.length}});
+    while (file.NextRecord(record)) result.records.push_back({record.address, {data.begin(), data.begin() + record.length}});
     EXPECT_EQ(record.length, 0u);
     EXPECT_EQ(record.address, 0u);
     result.error = file.Error();
@@ -75,7 +74,8 @@ TEST_P(SRecordPaths, WhereTheDataEnd)
     // No S9: the end of the file; the last line may lack its line end.
     EXPECT_EQ(Read("S1040000AA51\nS1040001BB3F").records, (std::vector<Rec>{{0, {0xAA}}, {1, {0xBB}}}));
     // Everything after the first S9 is ignored, even malformed text.
-    EXPECT_EQ(Read("S1040000AA51\nS9030000FC\nS1040001BB3F\nnot a record").records, (std::vector<Rec>{{0, {0xAA}}}));
+    EXPECT_EQ(Read("S1040000AA51\nS9030000FC\nS1040001BB3F\nnot a record").records,
+              (std::vector<Rec>{{0, {0xAA}}}));
     // A blank line ends the data, whatever the line ends.
     for (const std::string blank : {"\n\n", "\r\r", "\r\n\r\n"}) {
         const ReadResult r = Read("S1040000AA51" + blank + "S1040001BB3F" + blank);
@@ -91,11 +91,12 @@ TEST_P(SRecordPaths, RecordFields)
 {
     // S0 is read as data with a 3-byte address; a wrong checksum is accepted;
     // lower-case digits are read; counts 0x13 (S1) and 0x14 (S2) give 16 bytes.
-    const ReadResult r = Read("S00600004844521B\n"
-                              "S1041234abFF\n"
-                              "S1130010000102030405060708090A0B0C0D0E0F00\n"
-                              "S214ABCDEF101112131415161718191A1B1C1D1E1F00\n"
-                              "S50400000300\n");
+    const ReadResult r = Read(
+        "S00600004844521B\n"
+        "S1041234abFF\n"
+        "S1130010000102030405060708090A0B0C0D0E0F00\n"
+        "S214ABCDEF101112131415161718191A1B1C1D1E1F00\n"
+        "S50400000300\n");
     ASSERT_EQ(r.records.size(), 5u);
     EXPECT_EQ(r.records[0], (Rec{0x000048, {0x44, 0x52}}));
     EXPECT_EQ(r.records[1], (Rec{0x1234, {0xAB}}));
@@ -268,7 +269,7 @@ TEST_P(SRecordPaths, LargeFileMatchesWhatWasWritten)
 TEST(SRecordFileTest, CapacityDecidesWhereTheFileIsRead)
 {
     TempFolder folder;
-    const std::string small = "S1040000AA51\n"; // 13 characters
+    const std::string small = "S1040000AA51\n";  // 13 characters
     const std::string large = small + "S1040001BB3F\n";
     folder.Write("small.0", small);
     folder.Write("large.0", large);
@@ -319,5 +320,5 @@ TEST(SRecordFileTest, MissingFileAndNoFile)
     EXPECT_EQ(data[0], 0);
 }
 
-} // namespace
-} // namespace vantrel
+}  // namespace
+}  // namespace vantrel

@@ -32,7 +32,9 @@ ReadResult ReadAll(const std::string& path, uint32_t capacity)
     ReadResult result;
     std::array<uint8_t, kMaxRecordData> data{};
     ImageRecord record{data.data(), kMaxRecordData};
-    while (file.NextRecord(record)) result.records.push_back({record.address, {data.begin(), data.begin() + record.length}});
+    while (file.NextRecord(record)) {
+        result.records.push_back({record.address, {data.begin(), data.begin() + record.length}});
+    }
     EXPECT_EQ(record.length, 0u);
     EXPECT_EQ(record.address, 0u);
     result.error = file.Error();

@@ -72,6 +72,14 @@ public:
     // the data would not fit; the buffer then holds the bytes before the fault.
     bool LoadImage(ImageBuffer& buffer);
 
+    // Appends whole records from the buffer's current length while they fit
+    // and stops, without a fault, before the first one that does not; the
+    // next call goes on with it. Converts an image of any size through a small
+    // buffer. False on a fault, and for a record larger than the whole
+    // buffer; AtEnd() tells when all the data are in.
+    bool LoadImagePart(ImageBuffer& buffer);
+    bool AtEnd() const { return m_ended; }
+
     bool Failed() const { return m_error != SRecordError::None; }
     SRecordError Error() const { return m_error; }
     bool IsOpen() const { return m_open; }
@@ -79,10 +87,10 @@ public:
     bool IsBuffered() const { return m_open && m_file == nullptr; }
 
 private:
-    enum class Step { Record, End, Fault };
+    enum class Step { Record, End, Fault, Full };
 
     // Decodes the next record's data into dest (room bytes); a record that
-    // does not fit fails with overflow.
+    // does not fit fails with overflow, or with None stays unread (Full).
     Step ReadRecord(uint8_t* dest, uint32_t room, SRecordError overflow, uint32_t& length, uint32_t& address);
     Step Fail(SRecordError error);
     // Fails a record whose text holds a character that is not a hex digit.

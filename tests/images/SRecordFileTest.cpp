@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <span>
 
 #include "images/ImageTestSupport.h"
 #include "images/SRecordFile.h"
@@ -266,6 +268,70 @@ TEST_P(SRecordPaths, LargeFileMatchesWhatWasWritten)
     const ReadResult cut = Read(text.substr(0, lastStart + (text.size() - lastStart) / 2));
     EXPECT_EQ(cut.error, SRecordError::Truncated);
     EXPECT_EQ(cut.records.size(), expected.size() - 1);
+}
+
+TEST_P(SRecordPaths, EveryDigitAndEveryOtherCharacterInLongRecords)
+{
+    // Long records are decoded in blocks; each character still counts.
+    const std::string digits = "0123456789abcdefABCDEF";
+    std::string data;
+    std::vector<uint8_t> expected;
+    for (size_t i = 0; i < 40; ++i) {
+        const char hi = digits[(i * 7) % digits.size()];
+        const char lo = digits[(i * 5 + 3) % digits.size()];
+        data += hi;
+        data += lo;
+        expected.push_back(static_cast<uint8_t>(std::stoi(std::string{hi, lo}, nullptr, 16)));
+    }
+    const std::string head = "S22C000000";  // 40 data bytes
+    ReadResult r = Read(head + data + "00\n");
+    ASSERT_EQ(r.records.size(), 1u);
+    EXPECT_EQ(r.records[0].data, expected);
+
+    for (int c = 0; c < 256; ++c) {
+        if (std::isxdigit(c)) continue;
+        for (const size_t at : {size_t{0}, size_t{15}, size_t{16}, size_t{31}, size_t{47}, size_t{63}, size_t{79}}) {
+            std::string bad = data;
+            bad[at] = static_cast<char>(c);
+            r = Read("S1040000AA51\n" + head + bad + "00\n");
+            ASSERT_EQ(r.records.size(), 1u) << "character " << c << " at " << at;
+            EXPECT_EQ(r.error, c == '\r' || c == '\n' ? SRecordError::Truncated : SRecordError::BadCharacter);
+        }
+    }
+}
+
+TEST_P(SRecordPaths, ImageThroughASmallBuffer)
+{
+    std::string text;
+    const auto bytes = PseudoRandomBytes(20000, 3);
+    for (size_t offset = 0, i = 0; offset < bytes.size(); ++i) {
+        const size_t n = std::min<size_t>(i % 252, bytes.size() - offset);
+        AppendSRecord(text, '2', static_cast<uint32_t>(offset), std::span(bytes).subspan(offset, n), "\n");
+        offset += n;
+    }
+    Read(text);
+    CSRecordFile file(GetParam());
+    ASSERT_TRUE(file.Open(folder.File("in.0")));
+    std::vector<uint8_t> image;
+    std::array<uint8_t, 300> chunk{};
+    ImageBuffer buffer{chunk.data(), chunk.size()};
+    while (!file.AtEnd()) {
+        buffer.length = 0;
+        ASSERT_TRUE(file.LoadImagePart(buffer));
+        image.insert(image.end(), chunk.begin(), chunk.begin() + buffer.length);
+    }
+    EXPECT_TRUE(image == bytes);
+
+    // A record larger than the whole buffer can never fit: a fault, not a loop.
+    ASSERT_TRUE(file.Open(folder.File("in.0")));
+    buffer = {chunk.data(), 100};
+    bool ok = true;
+    for (int calls = 0; ok && !file.AtEnd() && calls < 1000; ++calls) {
+        buffer.length = 0;
+        ok = file.LoadImagePart(buffer);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(file.Error(), SRecordError::ImageTooLarge);
 }
 
 TEST(SRecordFileTest, CapacityDecidesWhereTheFileIsRead)

@@ -29,6 +29,7 @@ public:
     CSerialPort* Port() const { return m_port; }
 
     void Send(uint8_t opcode, const uint8_t* payload, uint32_t length);
+    // destination (may be null) holds kReceiveBufferSize bytes; a payload is never longer.
     int32_t Receive(uint8_t& opcode, uint8_t* destination, uint32_t& length, uint32_t timeoutMs);
     int32_t TakeStatus();
     int32_t Status() const { return m_status; }

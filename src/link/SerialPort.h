@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -49,6 +50,10 @@ public:
     const LineSettings& Settings() const { return m_settings; }
 
 private:
+    // The loop the four waits share: polls the status until the condition holds
+    // or the limit has passed on the wrapping tick counter.
+    bool WaitUntil(const std::function<bool(const LineStatus&)>& condition, uint32_t pollSleepMs, uint32_t limitMs);
+
     std::unique_ptr<SerialDevice> m_device;
     LineSettings m_settings;
     OpenResult m_openResult;

@@ -1,0 +1,20 @@
+#include "platform/PortProbe.h"
+
+#include "platform/Runtime.h"
+
+namespace vantrel {
+
+PortProbeResult ProbeSerialPort(const std::string& portName)
+{
+    std::string deviceName;
+    std::unique_ptr<SerialDevice> device = CurrentDevices().CreateDevice(portName, deviceName);
+    if (!device) return PortProbeResult::Missing;
+    const OpenResult result = device->Open(deviceName);
+    if (result.Ok()) {
+        device->Close();
+        return PortProbeResult::Opens;
+    }
+    return result.error == OpenError::NoSuchDevice ? PortProbeResult::Missing : PortProbeResult::Busy;
+}
+
+} // namespace vantrel

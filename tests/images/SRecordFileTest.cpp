@@ -55,7 +55,7 @@ protected:
     TempFolder folder;
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, SRecordPaths, testing::Values(1u << 22, 0u),
+INSTANTIATE_TEST_SUITE_P(Paths, SRecordPaths, testing::Values(1u << 20, 0u),
                          [](const auto& info) { return info.param == 0 ? "FromDisk" : "Buffered"; });
 
 TEST_P(SRecordPaths, LineEndsGiveTheSameRecords)

@@ -183,7 +183,10 @@ bool SameFile(const std::string& a, const std::string& b)
     return same;
 }
 
-bool HaveTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
+bool HaveTool(const char* name)
+{
+    return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
+}
 
 struct Variant {
     const char* name;

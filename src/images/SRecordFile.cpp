@@ -16,31 +16,34 @@ namespace {
 constexpr size_t kRecordChars = 4 + 2 * 255 + 2;
 constexpr size_t kWindowSize = 64 * 1024;
 
-// Hex digit values; anything else has a high bit set so one OR over a run of
-// digits tells whether all of them were valid.
+// Hex digit values; anything else is 0x100, so a digit pair decodes to a
+// value above 0xFF when either character is not a hex digit.
 struct HexTable {
-    uint8_t value[256];
+    uint16_t value[256];
     constexpr HexTable() : value()
     {
-        for (int c = 0; c < 256; ++c) value[c] = 0xF0;
-        for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<uint8_t>(c - '0');
-        for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<uint8_t>(c - 'A' + 10);
-        for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<uint8_t>(c - 'a' + 10);
+        for (int c = 0; c < 256; ++c) value[c] = 0x100;
+        for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<uint16_t>(c - '0');
+        for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<uint16_t>(c - 'A' + 10);
+        for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<uint16_t>(c - 'a' + 10);
     }
 };
 constexpr HexTable kHex;
 
-// Decodes n digit pairs into n bytes, one at a time: the short fields.
+// One digit pair: its byte, or a value above 0xFF.
+inline unsigned HexByte(const uint8_t* text) { return (unsigned{kHex.value[text[0]]} << 4) | kHex.value[text[1]]; }
+
+// Decodes n digit pairs into n bytes, one at a time; false when any character
+// is not a hex digit.
 inline bool DecodeHexShort(const uint8_t* text, size_t n, uint8_t* out)
 {
     unsigned bad = 0;
     for (size_t i = 0; i < n; ++i) {
-        const unsigned hi = kHex.value[text[2 * i]];
-        const unsigned lo = kHex.value[text[2 * i + 1]];
-        bad |= hi | lo;
-        out[i] = static_cast<uint8_t>((hi << 4) | lo);
+        const unsigned byte = HexByte(text + 2 * i);
+        bad |= byte;
+        out[i] = static_cast<uint8_t>(byte);
     }
-    return (bad & 0xF0) == 0;
+    return bad <= 0xFF;
 }
 
 #if defined(__SSE2__)
@@ -209,21 +212,23 @@ CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecor
     if (p[1] < '0' || p[1] > '9') return Fail(IsLineEnd(p[1]) ? SRecordError::Truncated : SRecordError::BadCharacter);
     if (avail < 4) return Fail(SRecordError::Truncated);
 
-    uint8_t count = 0;
-    if (!DecodeHexShort(p + 2, 1, &count)) return BadText(p + 2, 2);
+    const unsigned count = HexByte(p + 2);
+    if (count > 0xFF) return BadText(p + 2, 2);
     const uint32_t addressBytes = p[1] == '1' ? 2 : 3;
     // The count covers the address, the data and the checksum.
     if (count < addressBytes + 1) return Fail(SRecordError::BadCount);
     const size_t recordChars = 4 + 2 * size_t{count};
     if (avail < recordChars) return Fail(SRecordError::Truncated);
 
-    uint8_t a[3] = {};
-    if (!DecodeHexShort(p + 4, addressBytes, a)) return BadText(p + 4, recordChars - 4);
+    // Address and checksum: the digit pairs around the data.
+    const unsigned a0 = HexByte(p + 4);
+    const unsigned a1 = HexByte(p + 6);
+    const unsigned a2 = addressBytes == 3 ? HexByte(p + 8) : 0;
+    const unsigned checksum = HexByte(p + recordChars - 2);  // present, not checked
+    if ((a0 | a1 | a2 | checksum) > 0xFF) return BadText(p + 4, recordChars - 4);
     const uint32_t dataLength = count - addressBytes - 1;
     if (dataLength > room) return overflow == SRecordError::None ? Step::Full : Fail(overflow);
     if (!DecodeHex(p + 4 + 2 * addressBytes, dataLength, dest)) return BadText(p + 4, recordChars - 4);
-    uint8_t checksum = 0;  // present, not checked
-    if (!DecodeHexShort(p + recordChars - 2, 1, &checksum)) return BadText(p + 4, recordChars - 4);
 
     // The line end: CR, LF or CR LF; the last line of a file may lack one.
     size_t used = recordChars;
@@ -239,7 +244,7 @@ CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecor
     }
     m_pos += used;
     length = dataLength;
-    address = addressBytes == 2 ? (uint32_t{a[0]} << 8) | a[1] : (uint32_t{a[0]} << 16) | (uint32_t{a[1]} << 8) | a[2];
+    address = addressBytes == 2 ? (a0 << 8) | a1 : (a0 << 16) | (a1 << 8) | a2;
     return Step::Record;
 }
 

@@ -122,5 +122,23 @@ TEST(CliTest, MissingDeviceNamesThePortAndTheCause)
     EXPECT_NE(run.err.find("no such device"), std::string::npos) << run.err;
 }
 
+TEST(CliTest, ExportWritesIntoTheGivenFolder)
+{
+    const std::filesystem::path folder = TempPath("export");
+    std::filesystem::create_directories(folder);
+    CliRun run = RunCommand({"--folder", folder.string(), "export", "firmware"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Open firmware file failed"), std::string::npos);
+    EXPECT_EQ(run.out.find("successfully"), std::string::npos);
+
+    std::filesystem::copy_file(std::filesystem::path(VANTREL_BIN_DIR) / "torva5t.0", folder / "torva5t.0");
+    run = RunCommand({"--folder", folder.string(), "export", "firmware"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("New Firmware file created successfully"), std::string::npos);
+    EXPECT_GT(std::filesystem::file_size(folder / "tor5t.mot"), 4u);
+    EXPECT_EQ(RunCommand({"export", "everything"}).status, 2);
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace vantrel

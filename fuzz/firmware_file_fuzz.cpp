@@ -4,12 +4,12 @@
 // fits one write command and the radio's address space, its data lie inside
 // the image, and the image encodes back to exactly the bytes read.
 
+#include "flash/FirmwareImage.h"
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
-
-#include "flash/FirmwareImage.h"
 
 using namespace vantrel;
 

@@ -1,11 +1,11 @@
 #include "flash/BootstrapLink.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "link/Feedback.h"
 #include "link/SerialPort.h"
 #include "platform/Runtime.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace vantrel {
 namespace {
@@ -27,22 +27,32 @@ constexpr uint32_t kIdDownloadFailed = 20123;
 constexpr uint32_t kIdNotInBootstrap = 20124;
 constexpr uint32_t kIdVerifyFailed = 20125;
 
-}  // namespace
+} // namespace
 
 std::optional<uint8_t> SyncByteForRate(uint32_t rate)
 {
     switch (rate) {
-    case 553: return 0xFF;
-    case 1800: return 0xFD;
-    case 2400: return 0xFD;
-    case 3600: return 0xFF;
-    case 4430: return 0xF0;
-    case 9600: return 0xFD;
-    default: return std::nullopt;
+    case 553:
+        return 0xFF;
+    case 1800:
+        return 0xFD;
+    case 2400:
+        return 0xFD;
+    case 3600:
+        return 0xFF;
+    case 4430:
+        return 0xF0;
+    case 9600:
+        return 0xFD;
+    default:
+        return std::nullopt;
     }
 }
 
-std::optional<uint8_t> CBootstrapLink::GetSyncByte() const { return SyncByteForRate(m_port.GetBaudRate()); }
+std::optional<uint8_t> CBootstrapLink::GetSyncByte() const
+{
+    return SyncByteForRate(m_port.GetBaudRate());
+}
 
 bool CBootstrapLink::Download(const uint8_t* data, uint32_t length)
 {
@@ -114,4 +124,4 @@ uint32_t CBootstrapLink::SendBlocks(const uint8_t* data, uint32_t length)
     return 0;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -40,4 +40,4 @@ private:
     CSerialPort& m_port;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

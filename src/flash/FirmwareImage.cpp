@@ -20,10 +20,11 @@ uint32_t GetLe32(const uint8_t* p)
 
 void PutLe32(std::vector<uint8_t>& out, uint32_t value)
 {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
-}  // namespace
+} // namespace
 
 FirmwareFileError CheckFirmwareRecord(uint32_t address, uint32_t length)
 {
@@ -93,12 +94,16 @@ std::vector<uint8_t> EncodeFirmwareRecordFile(const FirmwareImage& image)
 uint32_t FirmwareFileMessage(FirmwareFileError error)
 {
     switch (error) {
-    case FirmwareFileError::CountMismatch: return kIdCountMismatch;
-    case FirmwareFileError::RecordTooLong: return kIdRecordTooLong;
-    case FirmwareFileError::AddressOutOfRange: return kIdAddressOutOfRange;
-    case FirmwareFileError::None: break;
+    case FirmwareFileError::CountMismatch:
+        return kIdCountMismatch;
+    case FirmwareFileError::RecordTooLong:
+        return kIdRecordTooLong;
+    case FirmwareFileError::AddressOutOfRange:
+        return kIdAddressOutOfRange;
+    case FirmwareFileError::None:
+        break;
     }
     return 0;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -11,7 +11,7 @@ constexpr uint32_t kFlashAddressBit = 0x400000;
 
 // One record to flash: one write command.
 struct FirmwareRecord {
-    uint32_t address = 0;  // load address as in the source
+    uint32_t address = 0; // load address as in the source
     uint32_t offset = 0;  // first data byte in FirmwareImage::data
     uint32_t length = 0;  // data bytes, at most one write command's worth
 };
@@ -28,9 +28,9 @@ struct FirmwareImage {
 
 enum class FirmwareFileError {
     None,
-    CountMismatch,  // the file ends before its record count, or goes on after it
-    RecordTooLong,  // more data than one write command carries
-    AddressOutOfRange,  // the record does not fit the 24-bit radio address space
+    CountMismatch,     // the file ends before its record count, or goes on after it
+    RecordTooLong,     // more data than one write command carries
+    AddressOutOfRange, // the record does not fit the 24-bit radio address space
 };
 
 // Checks one record against the write command and the radio's address space.
@@ -50,4 +50,4 @@ std::vector<uint8_t> EncodeFirmwareRecordFile(const FirmwareImage& image);
 // The message that tells the operator about the error.
 uint32_t FirmwareFileMessage(FirmwareFileError error);
 
-}  // namespace vantrel
+} // namespace vantrel

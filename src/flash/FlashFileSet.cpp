@@ -5,10 +5,14 @@ namespace vantrel {
 std::string BootcodeFileName(uint32_t flashRate)
 {
     switch (flashRate) {
-    case 19200: return "bt19.mot";
-    case 38400: return "bt38.mot";
-    case 115200: return "bt115.mot";
-    default: return {};
+    case 19200:
+        return "bt19.mot";
+    case 38400:
+        return "bt38.mot";
+    case 115200:
+        return "bt115.mot";
+    default:
+        return {};
     }
 }
 
@@ -21,4 +25,4 @@ FlashFileSet CarriedFlashFiles(const std::string& folder, uint32_t flashRate)
     return files;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

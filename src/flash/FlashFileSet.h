@@ -30,4 +30,4 @@ std::string BootcodeFileName(uint32_t flashRate);
 // download fails on opening it instead of opening the folder.
 FlashFileSet CarriedFlashFiles(const std::string& folder, uint32_t flashRate);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,10 +1,5 @@
 #include "flash/FlashLoader.h"
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
-#include <new>
-
 #include "flash/BootstrapLink.h"
 #include "flash/FirmwareImage.h"
 #include "link/Feedback.h"
@@ -13,6 +8,11 @@
 #include "link/SerialPort.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
 
 namespace vantrel {
 namespace {
@@ -71,7 +71,7 @@ private:
     CSerialPort& m_port;
 };
 
-}  // namespace
+} // namespace
 
 CFlashLoader::CFlashLoader(const FlashFileSet& fileSet, uint32_t flashRate, int portIndex)
     : m_fileSet(fileSet), m_flashRate(flashRate), m_portIndex(portIndex)
@@ -122,9 +122,14 @@ bool CFlashLoader::LoadBootcode(bool prompt)
     SendProgress(WM_PROGRESS_SHOWBAR);
 
     switch (ReadBootcodeFile(m_fileSet.bootcodePath, m_image, m_imageLength)) {
-    case BootcodeRead::Ok: break;
-    case BootcodeRead::OpenFailed: ShowMessage(kMsgError, kIdOpenBootcode); return false;
-    case BootcodeRead::TooLarge: ShowMessage(kMsgError, kIdBootcodeTooLarge); return false;
+    case BootcodeRead::Ok:
+        break;
+    case BootcodeRead::OpenFailed:
+        ShowMessage(kMsgError, kIdOpenBootcode);
+        return false;
+    case BootcodeRead::TooLarge:
+        ShowMessage(kMsgError, kIdBootcodeTooLarge);
+        return false;
     }
 
     CBootstrapLink bootstrap(port);
@@ -192,4 +197,4 @@ bool CFlashLoader::FlashFirmware()
     return true;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "flash/FlashFileSet.h"
+
 #include <cstdint>
 #include <vector>
-
-#include "flash/FlashFileSet.h"
 
 namespace vantrel {
 
@@ -35,11 +35,11 @@ private:
     bool LoadFirmware(FirmwareImage& image);
 
     FlashFileSet m_fileSet;
-    std::vector<uint8_t> m_image;  // the bootcode, then the record being written
+    std::vector<uint8_t> m_image; // the bootcode, then the record being written
     uint32_t m_imageLength = 0;
     uint32_t m_recordAddress = 0;
     uint32_t m_flashRate;
     int m_portIndex;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <numeric>
-
 #include "flash/BootstrapLink.h"
+
 #include "flash/FlashTestBench.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
 
 namespace vantrel {
 namespace {
@@ -36,8 +36,8 @@ using P = std::pair<uint32_t, uint32_t>;
 TEST_F(BootstrapLinkTest, SyncByteFollowsThePortRate)
 {
     const std::vector<std::pair<uint32_t, std::optional<uint8_t>>> table{
-        {553, 0xFF},  {1800, 0xFD},         {2400, 0xFD},         {3600, 0xFF},           {4430, 0xF0},
-        {9600, 0xFD}, {19200, std::nullopt}, {38400, std::nullopt}, {115200, std::nullopt}, {2399, std::nullopt},
+        {553, 0xFF},      {1800, 0xFD},          {2400, 0xFD},          {3600, 0xFF},           {4430, 0xF0},
+        {9600, 0xFD},     {19200, std::nullopt}, {38400, std::nullopt}, {115200, std::nullopt}, {2399, std::nullopt},
         {0, std::nullopt}};
     for (const auto& [rate, sync] : table) {
         ASSERT_TRUE(port.SetBaudRate(rate));
@@ -56,10 +56,9 @@ TEST_F(BootstrapLinkTest, ThirteenBytesGoAsTwoBlocksTheLastPaddedWithErasedBytes
     expected.insert(expected.end(), code.begin(), code.end());
     expected.insert(expected.end(), {0xFF, 0xFF, 0xFF});
     EXPECT_EQ(device.SentBytes(), expected);
-    EXPECT_EQ(feedback.Progress(), (std::vector<P>{{WM_PROGRESS_RANGE, 2},
-                                                   {WM_PROGRESS_TEXT, 20127},
-                                                   {WM_PROGRESS_POS, 1},
-                                                   {WM_PROGRESS_POS, 2}}));
+    EXPECT_EQ(feedback.Progress(),
+              (std::vector<P>{
+                  {WM_PROGRESS_RANGE, 2}, {WM_PROGRESS_TEXT, 20127}, {WM_PROGRESS_POS, 1}, {WM_PROGRESS_POS, 2}}));
     EXPECT_TRUE(feedback.Messages().empty());
 }
 
@@ -117,7 +116,7 @@ TEST_F(BootstrapLinkTest, DetectionFailsWithoutABreakAndOnALineHeldInBreak)
     const uint64_t start = clock.NowMs();
     EXPECT_FALSE(Download(Counting(8)));
     EXPECT_EQ(feedback.Messages(), std::vector<uint32_t>{20124});
-    EXPECT_GE(clock.NowMs() - start, 260u);  // two tries of 130 ms
+    EXPECT_GE(clock.NowMs() - start, 260u); // two tries of 130 ms
     EXPECT_TRUE(device.SentBytes().empty());
 
     feedback.Clear();
@@ -156,7 +155,7 @@ TEST_F(BootstrapLinkTest, LocalEchoOfABlockMustComeWithin126Ms)
     device.RaiseBreak();
     device.SetEchoLatencyMs(90);
     bootstrap.expectedBlocks = 2;
-    bootstrap.replyDelayMs = 100;  // the radio answers after the interface
+    bootstrap.replyDelayMs = 100; // the radio answers after the interface
     EXPECT_TRUE(Download(Counting(16)));
 
     BootstrapRadio slow;
@@ -164,12 +163,12 @@ TEST_F(BootstrapLinkTest, LocalEchoOfABlockMustComeWithin126Ms)
     slow.expectedBlocks = 2;
     slow.replyDelayMs = 100;
     device.RaiseBreak();
-    device.SetEchoLatencyMs(95);  // the sync byte's 101 ms still hold
+    device.SetEchoLatencyMs(95); // the sync byte's 101 ms still hold
     feedback.Clear();
     EXPECT_FALSE(Download(Counting(16)));
     EXPECT_EQ(feedback.Messages(), std::vector<uint32_t>{20123});
     EXPECT_EQ(slow.blocks.size(), 1u);
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "flash/FirmwareImage.h"
+
 #include "flash/FlashTestBench.h"
+
+#include <gtest/gtest.h>
 
 namespace vantrel {
 namespace {
@@ -13,9 +14,9 @@ FirmwareFileError Parse(const Bytes& file, FirmwareImage& image)
 
 TEST(FirmwareImageTest, RecordFileIsDecodedLittleEndianInFileOrder)
 {
-    const Bytes file{0x02, 0x00, 0x00, 0x00,  // two records
-                     0x02, 0x34, 0x12, 0x00, 0x00, 0xAA, 0xBB,  // 2 bytes at 0x1234
-                     0x00, 0x56, 0x34, 0x12, 0x00};  // no data at 0x123456
+    const Bytes file{0x02, 0x00, 0x00, 0x00,                   // two records
+                     0x02, 0x34, 0x12, 0x00, 0x00, 0xAA, 0xBB, // 2 bytes at 0x1234
+                     0x00, 0x56, 0x34, 0x12, 0x00};            // no data at 0x123456
     FirmwareImage image;
     ASSERT_EQ(Parse(file, image), FirmwareFileError::None);
     ASSERT_EQ(image.records.size(), 2u);
@@ -47,9 +48,9 @@ TEST(FirmwareImageTest, RecordCountMustMatchTheRecords)
     EXPECT_EQ(Parse({0, 0, 0, 0}, image), FirmwareFileError::None);
 
     Bytes file = RecordFile({{0, Bytes(4, 1)}, {4, Bytes(4, 2)}});
-    file[0] = 3;  // one record more than the file holds
+    file[0] = 3; // one record more than the file holds
     EXPECT_EQ(Parse(file, image), FirmwareFileError::CountMismatch);
-    file[0] = 1;  // one record fewer: the second one is left over
+    file[0] = 1; // one record fewer: the second one is left over
     EXPECT_EQ(Parse(file, image), FirmwareFileError::CountMismatch);
     EXPECT_TRUE(image.records.empty());
 
@@ -59,12 +60,12 @@ TEST(FirmwareImageTest, RecordCountMustMatchTheRecords)
 
 TEST(FirmwareImageTest, RecordMustLieInsideTheRadioAddressSpace)
 {
-    EXPECT_EQ(CheckFirmwareRecord(0xBFFFF0, 16), FirmwareFileError::None);  // ends at 0xFFFFFF
+    EXPECT_EQ(CheckFirmwareRecord(0xBFFFF0, 16), FirmwareFileError::None); // ends at 0xFFFFFF
     EXPECT_EQ(CheckFirmwareRecord(0xBFFFF0, 17), FirmwareFileError::AddressOutOfRange);
     EXPECT_EQ(CheckFirmwareRecord(0xFFFFFF, 1), FirmwareFileError::None);
     EXPECT_EQ(CheckFirmwareRecord(0x1000000, 0), FirmwareFileError::AddressOutOfRange);
     EXPECT_EQ(CheckFirmwareRecord(0xFFFFFFFF, 45), FirmwareFileError::AddressOutOfRange);
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

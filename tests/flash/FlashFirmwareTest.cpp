@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
-#include <numeric>
-
 #include "flash/FlashLoader.h"
 #include "flash/FlashTestBench.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
 
 namespace vantrel {
 namespace {
@@ -16,7 +15,7 @@ protected:
     void SetUp() override
     {
         FlashTestBench::SetUp();
-        bootstrap.running = true;  // the loader answers framed commands
+        bootstrap.running = true; // the loader answers framed commands
     }
 
     bool Flash(const Bytes& recordFile)
@@ -32,7 +31,8 @@ protected:
     // Answers for the erase and every record.
     void AnswerAll(size_t records)
     {
-        for (size_t i = 0; i <= records; ++i) Done();
+        for (size_t i = 0; i <= records; ++i)
+            Done();
     }
     static Bytes Data(size_t n, uint8_t first)
     {
@@ -52,10 +52,10 @@ protected:
 TEST_F(FlashFirmwareTest, EraseThenOneWritePerRecordAtItsFlashAddress)
 {
     const std::vector<std::pair<uint32_t, Bytes>> records{
-        {0x000000, Data(3, 1)},  // bit 22 is set on the way
-        {0x401234, Data(1, 9)},  // already set: unchanged
-        {0x012345, {}},  // no data: the address alone
-        {0x01FF00, Data(45, 0x80)},  // a full write command
+        {0x000000, Data(3, 1)},     // bit 22 is set on the way
+        {0x401234, Data(1, 9)},     // already set: unchanged
+        {0x012345, {}},             // no data: the address alone
+        {0x01FF00, Data(45, 0x80)}, // a full write command
     };
     AnswerAll(records.size());
     ASSERT_TRUE(Flash(RecordFile(records)));
@@ -161,9 +161,10 @@ TEST_F(FlashFirmwareTest, FailedEraseEndsWithoutAMessageOrAWrite)
 
 TEST_F(FlashFirmwareTest, FailedWriteStopsAtItsRecord)
 {
-    Done();  // erase
-    Done();  // record 1
-    for (int attempt = 0; attempt < 5; ++attempt) script.push_back({kNak});
+    Done(); // erase
+    Done(); // record 1
+    for (int attempt = 0; attempt < 5; ++attempt)
+        script.push_back({kNak});
     EXPECT_FALSE(Flash(RecordFile({{0, Data(4, 0)}, {4, Data(4, 4)}, {8, Data(4, 8)}})));
     EXPECT_TRUE(feedback.Messages().empty());
     EXPECT_EQ(requests.size(), 1u + 1u + 5u);
@@ -171,5 +172,5 @@ TEST_F(FlashFirmwareTest, FailedWriteStopsAtItsRecord)
     ExpectReleased();
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

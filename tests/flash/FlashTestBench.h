@@ -1,21 +1,19 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
+#include "flash/FirmwareImage.h"
+#include "flash/FlashFileSet.h"
+#include "link/LinkTestBench.h"
+#include "link/RadioCommands.h"
 
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
-
-#include "flash/FirmwareImage.h"
-#include "flash/FlashFileSet.h"
-#include "link/LinkTestBench.h"
-#include "link/RadioCommands.h"
 
 namespace vantrel {
 
@@ -25,15 +23,15 @@ namespace vantrel {
 // framed-request responder (the loader).
 class BootstrapRadio {
 public:
-    std::deque<uint8_t> syncAnswers;  // answers to the first sync bytes, then syncAnswer
+    std::deque<uint8_t> syncAnswers; // answers to the first sync bytes, then syncAnswer
     uint8_t syncAnswer = 0xFF;
-    uint32_t replyDelayMs = 0;  // before the sync answer and each block's echo
-    uint32_t corruptBlock = 0;  // 1-based block whose echo has one byte changed; 0: none
-    uint32_t silentFromBlock = 0;  // 1-based first block left without echo; 0: none
+    uint32_t replyDelayMs = 0;    // before the sync answer and each block's echo
+    uint32_t corruptBlock = 0;    // 1-based block whose echo has one byte changed; 0: none
+    uint32_t silentFromBlock = 0; // 1-based first block left without echo; 0: none
     uint32_t expectedBlocks = 0;
     std::optional<uint8_t> readyByte = 'P';
-    uint32_t readyDelayMs = 100;  // after the last block (or the sync) was heard
-    bool running = false;  // the bootcode runs: the line carries framed messages
+    uint32_t readyDelayMs = 100; // after the last block (or the sync) was heard
+    bool running = false;        // the bootcode runs: the line carries framed messages
 
     uint32_t syncsHeard = 0;
     std::vector<Bytes> blocks;
@@ -72,7 +70,8 @@ public:
     Bytes Downloaded() const
     {
         Bytes all;
-        for (const Bytes& b : blocks) all.insert(all.end(), b.begin(), b.end());
+        for (const Bytes& b : blocks)
+            all.insert(all.end(), b.begin(), b.end());
         return all;
     }
 
@@ -103,7 +102,8 @@ protected:
         device.SetResponder([this](const Bytes& request, FakeSerialDevice& line) {
             requests.push_back(DecodeRequest(request));
             if (script.empty()) return;
-            for (const Bytes& message : script.front()) line.Reply(message, 5);
+            for (const Bytes& message : script.front())
+                line.Reply(message, 5);
             script.pop_front();
         });
     }
@@ -142,10 +142,11 @@ inline Bytes RecordFile(const std::vector<std::pair<uint32_t, Bytes>>& records)
 {
     FirmwareImage image;
     for (const auto& [address, data] : records) {
-        image.records.push_back({address, static_cast<uint32_t>(image.data.size()), static_cast<uint32_t>(data.size())});
+        image.records.push_back(
+            {address, static_cast<uint32_t>(image.data.size()), static_cast<uint32_t>(data.size())});
         image.data.insert(image.data.end(), data.begin(), data.end());
     }
     return EncodeFirmwareRecordFile(image);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

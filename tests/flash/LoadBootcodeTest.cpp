@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <numeric>
-
 #include "flash/FlashLoader.h"
 #include "flash/FlashTestBench.h"
 #include "link/StringTable.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
 
 namespace vantrel {
 namespace {
@@ -81,7 +80,7 @@ TEST_F(LoadBootcodeTest, PromptedDownloadEndsWithTheReadyByteAtTheFlashRate)
 
 TEST_F(LoadBootcodeTest, RetryWithoutPromptStartsAtOnceOnTheBootstrapRate)
 {
-    device.RaiseBreak();  // the radio was put into bootstrap mode before the call
+    device.RaiseBreak(); // the radio was put into bootstrap mode before the call
     const uint64_t start = clock.NowMs();
     ASSERT_TRUE(Load(false));
     EXPECT_TRUE(feedback.Messages().empty());
@@ -120,7 +119,7 @@ TEST_F(LoadBootcodeTest, EmptyBootcodeSendsNoBlockButStillAwaitsTheReadyByte)
 TEST_F(LoadBootcodeTest, ReadyByteIsTakenWithin700MsOfTheSwitch)
 {
     device.RaiseBreak();
-    bootstrap.readyDelayMs = 650;  // after the last block, so about 620 ms after the switch
+    bootstrap.readyDelayMs = 650; // after the last block, so about 620 ms after the switch
     ASSERT_TRUE(Load(false));
     EXPECT_GE(device.LastReadMs() - bootstrap.blockHeardMs.back(), 650u);
     EXPECT_EQ(clock.NowMs(), device.LastReadMs());
@@ -183,8 +182,8 @@ TEST_F(LoadBootcodeTest, FailuresAreReportedInTheirOrderOneMessageEach)
         uint32_t message;
     };
     const std::vector<Step> steps{
-        {"port missing", 20110},   {"no bootcode", 20109}, {"wrong rate", 20121}, {"held break", 20124},
-        {"sync refused", 20122},   {"late echo", 20123},   {"bad echo", 20125},   {"no ready byte", 20113},
+        {"port missing", 20110}, {"no bootcode", 20109}, {"wrong rate", 20121}, {"held break", 20124},
+        {"sync refused", 20122}, {"late echo", 20123},   {"bad echo", 20125},   {"no ready byte", 20113},
     };
     for (size_t first = 0; first <= steps.size(); ++first) {
         SCOPED_TRACE(first < steps.size() ? steps[first].fault : "none");
@@ -227,5 +226,5 @@ TEST_F(LoadBootcodeTest, FailuresAreReportedInTheirOrderOneMessageEach)
     }
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

@@ -17,9 +17,12 @@ struct FlashFileSet {
     // Raw bootcode bytes, downloaded exactly as they are; empty when there is
     // no bootcode for the flash rate.
     std::string bootcodePath;
-    // The firmware record file.
+    // The firmware record file, or with firmwareIsSRecord an S-record file.
     std::string firmwarePath;
     uint32_t bootstrapRate = kBootstrapRate;
+    // The operator's selected firmware file is flashed as it is, one write per
+    // S-record up to the end record, instead of the carried record file.
+    bool firmwareIsSRecord = false;
 };
 
 // "bt19.mot", "bt38.mot" or "bt115.mot" for the three flash rates; "" for any other.

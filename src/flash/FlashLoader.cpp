@@ -2,6 +2,7 @@
 
 #include "flash/BootstrapLink.h"
 #include "flash/FirmwareImage.h"
+#include "images/SRecordFile.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
@@ -26,6 +27,7 @@ constexpr uint32_t kFlashedSettleMs = 1000;
 constexpr uint32_t kIdBufferError = 20108;
 constexpr uint32_t kIdOpenBootcode = 20109;
 constexpr uint32_t kIdOpenPort = 20110;
+constexpr uint32_t kIdSRecordError = 20111;
 constexpr uint32_t kIdReadyTimeout = 20113;
 constexpr uint32_t kIdOpenFirmware = 20114;
 constexpr uint32_t kIdDownloadingFirmware = 20128;
@@ -144,6 +146,11 @@ bool CFlashLoader::LoadBootcode(bool prompt)
 
 bool CFlashLoader::LoadFirmware(FirmwareImage& image)
 {
+    return m_fileSet.firmwareIsSRecord ? LoadSRecordFirmware(image) : LoadRecordFileFirmware(image);
+}
+
+bool CFlashLoader::LoadRecordFileFirmware(FirmwareImage& image)
+{
     std::vector<uint8_t> bytes;
     if (m_fileSet.firmwarePath.empty() || !ReadWholeFile(m_fileSet.firmwarePath, bytes)) {
         ShowMessage(kMsgError, kIdOpenFirmware);
@@ -152,6 +159,33 @@ bool CFlashLoader::LoadFirmware(FirmwareImage& image)
     const FirmwareFileError error = ParseFirmwareRecordFile(bytes.data(), bytes.size(), image);
     if (error != FirmwareFileError::None) {
         ShowMessage(kMsgError, FirmwareFileMessage(error));
+        return false;
+    }
+    return true;
+}
+
+bool CFlashLoader::LoadSRecordFirmware(FirmwareImage& image)
+{
+    CSRecordFile file(0);
+    if (m_fileSet.firmwarePath.empty() || !file.Open(m_fileSet.firmwarePath)) {
+        ShowMessage(kMsgError, kIdOpenFirmware);
+        return false;
+    }
+    const uint32_t count = file.CountRecords();
+    // A record with more data than one write command is refused by the reader
+    // itself, never copied short.
+    uint8_t data[kMaxWriteMemoryCount];
+    ImageRecord record{data, sizeof data};
+    while (file.NextRecord(record)) {
+        const FirmwareFileError error = AddFirmwareRecord(image, record.address, data, record.length);
+        if (error != FirmwareFileError::None) {
+            ShowMessage(kMsgError, FirmwareFileMessage(error));
+            return false;
+        }
+    }
+    if (file.Failed() || image.records.size() != count) {
+        const bool tooLong = file.Error() == SRecordError::RecordTooLarge;
+        ShowMessage(kMsgError, tooLong ? FirmwareFileMessage(FirmwareFileError::RecordTooLong) : kIdSRecordError);
         return false;
     }
     return true;
@@ -193,7 +227,9 @@ bool CFlashLoader::FlashFirmware()
         if (!WriteMemoryRecord(m_recordAddress, m_imageLength, m_image.data())) return false;
         SendProgress(WM_PROGRESS_POS, i + 1);
     }
-    CurrentClock().Sleep(kFlashedSettleMs);
+    // The record file's flashing ends with a pause for the last write to
+    // settle; the selected-file source has none.
+    if (!m_fileSet.firmwareIsSRecord) CurrentClock().Sleep(kFlashedSettleMs);
     return true;
 }
 

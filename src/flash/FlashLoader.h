@@ -33,6 +33,8 @@ private:
     bool AllocateImage(uint32_t size);
     // Reads and checks the firmware of the file set; shows the failure.
     bool LoadFirmware(FirmwareImage& image);
+    bool LoadRecordFileFirmware(FirmwareImage& image);
+    bool LoadSRecordFirmware(FirmwareImage& image);
 
     FlashFileSet m_fileSet;
     std::vector<uint8_t> m_image; // the bootcode, then the record being written

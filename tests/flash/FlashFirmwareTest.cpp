@@ -10,6 +10,30 @@ namespace {
 using P = std::pair<uint32_t, uint32_t>;
 using Ids = std::vector<uint32_t>;
 
+// One S-record line: type 1 has a 2-byte address, the others 3 bytes.
+std::string SRecordLine(int type, uint32_t address, const Bytes& data)
+{
+    const int addressBytes = type == 1 || type == 9 ? 2 : 3;
+    Bytes body{static_cast<uint8_t>(addressBytes + data.size() + 1)};
+    for (int i = addressBytes - 1; i >= 0; --i)
+        body.push_back(static_cast<uint8_t>(address >> (8 * i)));
+    body.insert(body.end(), data.begin(), data.end());
+    uint8_t sum = 0;
+    for (uint8_t b : body)
+        sum = static_cast<uint8_t>(sum + b);
+    body.push_back(static_cast<uint8_t>(~sum));
+    static const char* hex = "0123456789ABCDEF";
+    std::string line = "S" + std::to_string(type);
+    for (uint8_t b : body)
+        line += {hex[b >> 4], hex[b & 15]};
+    return line + "\r\n";
+}
+
+Bytes Text(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
 class FlashFirmwareTest : public FlashTestBench {
 protected:
     void SetUp() override
@@ -170,6 +194,48 @@ TEST_F(FlashFirmwareTest, FailedWriteStopsAtItsRecord)
     EXPECT_EQ(requests.size(), 1u + 1u + 5u);
     EXPECT_EQ(feedback.Progress().back(), (P{WM_PROGRESS_POS, 1}));
     ExpectReleased();
+}
+
+// The selected-file source: one write per S-record up to the end record, and
+// the same checks before the erase.
+TEST_F(FlashFirmwareTest, SelectedSRecordFileIsFlashedUpToItsEndRecord)
+{
+    files.firmwareIsSRecord = true;
+    const std::string source = SRecordLine(1, 0x1000, Data(4, 1)) + SRecordLine(2, 0x012000, Data(3, 7)) +
+                               SRecordLine(9, 0, {}) + SRecordLine(1, 0x2000, Data(2, 0));
+    AnswerAll(2);
+    files.firmwarePath = WriteFile("selected.0", Text(source));
+    ASSERT_TRUE(FlashOnly());
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].payload, (Bytes{0x40, 0x10, 0x00, 1, 2, 3, 4}));
+    EXPECT_EQ(requests[2].payload, (Bytes{0x41, 0x20, 0x00, 7, 8, 9}));
+    EXPECT_EQ(feedback.Progress()[4], (P{WM_PROGRESS_RANGE, 2}));
+    EXPECT_EQ(feedback.Progress().back(), (P{WM_PROGRESS_POS, 2}));
+    // No settling pause after the last record.
+    EXPECT_LT(clock.NowMs() - device.LastReadMs(), 10u);
+    ExpectReleased();
+}
+
+TEST_F(FlashFirmwareTest, DamagedSRecordFileIsRefusedBeforeTheErase)
+{
+    files.firmwareIsSRecord = true;
+    const std::vector<std::pair<std::string, uint32_t>> cases{
+        {SRecordLine(1, 0, Data(4, 0)) + "S1070000G1020304F1\r\n" + SRecordLine(9, 0, {}), 20111},
+        {SRecordLine(1, 0, Data(4, 0)) + "S10700000102", 20111},
+        {SRecordLine(2, 0, Data(46, 0)) + SRecordLine(9, 0, {}), 20187},
+    };
+    for (const auto& [source, message] : cases) {
+        feedback.Clear();
+        files.firmwarePath = WriteFile("selected.0", Text(source));
+        EXPECT_FALSE(FlashOnly()) << source;
+        EXPECT_EQ(feedback.Messages(), Ids{message}) << source;
+        EXPECT_TRUE(device.SentBytes().empty());
+        ExpectReleased();
+    }
+    feedback.Clear();
+    files.firmwarePath = (folder / "none.0").string();
+    EXPECT_FALSE(FlashOnly());
+    EXPECT_EQ(feedback.Messages(), Ids{20114});
 }
 
 } // namespace

@@ -1,19 +1,18 @@
 #include "flash/FlashFileSet.h"
 
+#include "images/Export.h"
+
+#include <cstddef>
+
 namespace vantrel {
 
 std::string BootcodeFileName(uint32_t flashRate)
 {
-    switch (flashRate) {
-    case 19200:
-        return "bt19.mot";
-    case 38400:
-        return "bt38.mot";
-    case 115200:
-        return "bt115.mot";
-    default:
-        return {};
+    constexpr uint32_t kRates[3] = {19200, 38400, 115200};
+    for (size_t i = 0; i < 3; ++i) {
+        if (kRates[i] == flashRate) return kBootcodeNames[i].output;
     }
+    return {};
 }
 
 FlashFileSet CarriedFlashFiles(const std::string& folder, uint32_t flashRate)

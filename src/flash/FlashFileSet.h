@@ -8,9 +8,6 @@ namespace vantrel {
 // The radio's bootstrap firmware talks at this rate only.
 constexpr uint32_t kBootstrapRate = 2400;
 
-// The firmware record file the upgrade carries in the program folder.
-constexpr const char* kFirmwareRecordFileName = "tor5t.mot";
-
 // The files one bootcode download and flashing use. Built by the caller; the
 // loader only reads it.
 struct FlashFileSet {

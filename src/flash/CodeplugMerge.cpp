@@ -1,9 +1,9 @@
 #include "flash/CodeplugMerge.h"
 
-#include <algorithm>
-
 #include "upgrade/BlockChecksum.h"
 #include "upgrade/CodeplugLayout.h"
+
+#include <algorithm>
 
 namespace vantrel {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 constexpr size_t kTuningHeadBytes = 44;
 constexpr size_t kTuningGapBytes = 6;
 
-}  // namespace
+} // namespace
 
 CodeplugLayoutPair LayoutsOf(CodeplugLayoutChoice choice)
 {
@@ -64,9 +64,10 @@ void MergeIdentity(std::span<uint8_t> image, bool filePhase3, const KeptRadioDat
 {
     const IdentityAddresses at = IdentityAddressesOf(filePhase3);
     if (kept.hasRegionalId) image[at.regionalId] = kept.regionalId;
-    if (kept.hasSerialNumber) std::copy(kept.serialNumber.begin(), kept.serialNumber.end(), image.begin() + at.serialNumber);
+    if (kept.hasSerialNumber)
+        std::copy(kept.serialNumber.begin(), kept.serialNumber.end(), image.begin() + at.serialNumber);
     if (kept.hasEsn) std::copy(kept.esn.begin(), kept.esn.end(), image.begin() + at.esn);
     image[at.checksum] = BlockChecksum(image.subspan(at.blockStart, at.checksum - at.blockStart));
 }
 
-}  // namespace vantrel
+} // namespace vantrel

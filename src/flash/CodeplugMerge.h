@@ -1,10 +1,10 @@
 #pragma once
 
+#include "flash/CodeplugWriter.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
-
-#include "flash/CodeplugWriter.h"
 
 namespace vantrel {
 
@@ -18,7 +18,7 @@ CodeplugLayoutPair LayoutsOf(CodeplugLayoutChoice choice);
 
 // Radio-specific data read before the file is written over it.
 constexpr uint16_t kTuningReadStart = 21;
-constexpr size_t kMaxTuningBytes = 102;  // addresses 21 to 122 (Phase 3); 96 for Phase 1/2
+constexpr size_t kMaxTuningBytes = 102; // addresses 21 to 122 (Phase 3); 96 for Phase 1/2
 constexpr uint16_t kIdentityEsnSize = 5;
 constexpr uint16_t kIdentitySerialSize = 10;
 
@@ -38,8 +38,8 @@ struct IdentityAddresses {
     uint16_t serialNumber;
     uint16_t regionalId;
     uint16_t esn;
-    uint16_t blockStart;  // first byte the block checksum covers
-    uint16_t checksum;  // the checksum byte, just after the covered bytes
+    uint16_t blockStart; // first byte the block checksum covers
+    uint16_t checksum;   // the checksum byte, just after the covered bytes
 };
 IdentityAddresses IdentityAddressesOf(bool phase3);
 
@@ -57,4 +57,4 @@ void MergeTuning(std::span<uint8_t> image, CodeplugLayoutChoice choice, const Ke
 // image holds at least 723 bytes.
 void MergeIdentity(std::span<uint8_t> image, bool filePhase3, const KeptRadioData& kept);
 
-}  // namespace vantrel
+} // namespace vantrel

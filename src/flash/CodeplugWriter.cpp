@@ -1,9 +1,5 @@
 #include "flash/CodeplugWriter.h"
 
-#include <memory>
-#include <new>
-#include <vector>
-
 #include "flash/CodeplugMerge.h"
 #include "images/SRecordFile.h"
 #include "link/Feedback.h"
@@ -11,6 +7,10 @@
 #include "link/RadioLink.h"
 #include "operations/EepromBackup.h"
 #include "upgrade/CodeplugLayout.h"
+
+#include <memory>
+#include <new>
+#include <vector>
 
 namespace vantrel {
 namespace {
@@ -43,8 +43,7 @@ struct WriteRange {
 class CodeplugWriteRun {
 public:
     explicit CodeplugWriteRun(const CodeplugWriteOptions& options)
-        : m_options(options), m_layouts(LayoutsOf(options.layout)),
-          m_hardwareSize(HardwareLength(m_layouts.filePhase3))
+        : m_options(options), m_layouts(LayoutsOf(options.layout)), m_hardwareSize(HardwareLength(m_layouts.filePhase3))
     {
     }
 
@@ -62,7 +61,7 @@ private:
 
     const CodeplugWriteOptions& m_options;
     const CodeplugLayoutPair m_layouts;
-    const uint32_t m_hardwareSize;  // S: the file layout's hardware codeplug
+    const uint32_t m_hardwareSize; // S: the file layout's hardware codeplug
     bool m_ok = true;
     bool m_cancelled = false;
     KeptRadioData m_kept;
@@ -233,11 +232,11 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
     return m_cancelled ? CodeplugWriteOutcome::Cancelled : CodeplugWriteOutcome::Failure;
 }
 
-}  // namespace
+} // namespace
 
 CodeplugWriteOutcome WriteCodeplug(const CodeplugWriteOptions& options)
 {
     return CodeplugWriteRun(options).Run();
 }
 
-}  // namespace vantrel
+} // namespace vantrel

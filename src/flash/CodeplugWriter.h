@@ -8,18 +8,18 @@ namespace vantrel {
 // The radio's present codeplug layout and the file's, as the Codeplug Update
 // dialog names them.
 enum class CodeplugLayoutChoice {
-    Phase12ToPhase12,  // radio and file Phase 1/2
-    Phase3ToPhase3,  // radio and file Phase 3
+    Phase12ToPhase12, // radio and file Phase 1/2
+    Phase3ToPhase3,   // radio and file Phase 3
     Phase12ToPhase3,  // radio Phase 1/2, file Phase 3
 };
 
 struct CodeplugWriteOptions {
     int portIndex = 0;
-    std::string codeplugPath;  // the S-record file to write
+    std::string codeplugPath; // the S-record file to write
     CodeplugLayoutChoice layout = CodeplugLayoutChoice::Phase3ToPhase3;
-    bool writeHardware = true;  // "Write hardware codeplug"
-    bool saveTuning = true;  // "Save tuning data"
-    bool writeApplication = true;  // "Write application codeplug"
+    bool writeHardware = true;    // "Write hardware codeplug"
+    bool saveTuning = true;       // "Save tuning data"
+    bool writeApplication = true; // "Write application codeplug"
     bool saveRegionalId = true;
     bool saveSerialNumber = true;
     bool saveEsn = true;
@@ -29,9 +29,9 @@ struct CodeplugWriteOptions {
 };
 
 enum class CodeplugWriteOutcome {
-    Success,  // 20154 shown
-    Failure,  // the first failure's message, then 20147
-    Cancelled,  // the operator cancelled a retry of the write; 20147 shown
+    Success,   // 20154 shown
+    Failure,   // the first failure's message, then 20147
+    Cancelled, // the operator cancelled a retry of the write; 20147 shown
 };
 
 // A failed write pass is offered again (Retry/Cancel box 20158) up to this
@@ -44,4 +44,4 @@ constexpr int kMaxCodeplugWritePasses = 5;
 // feedback; the outcome tells the front end how it ended.
 CodeplugWriteOutcome WriteCodeplug(const CodeplugWriteOptions& options);
 
-}  // namespace vantrel
+} // namespace vantrel

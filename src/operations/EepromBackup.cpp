@@ -1,12 +1,12 @@
 #include "operations/EepromBackup.h"
 
-#include <array>
-#include <cstring>
-#include <filesystem>
-
 #include "link/RadioCommands.h"
 #include "operations/RadioInfoFormat.h"
 #include "platform/Files.h"
+
+#include <array>
+#include <cstring>
+#include <filesystem>
 
 namespace vantrel {
 namespace {
@@ -92,7 +92,7 @@ std::string ItemText(uint8_t item)
     return FormatText(value, length);
 }
 
-}  // namespace
+} // namespace
 
 bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, std::string& error)
 {
@@ -152,8 +152,8 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     backup.kind = static_cast<EepromBackupKind>(field[0]);
-    if (!in.TakeText(backup.modelNumber) || !in.TakeText(backup.serialNumber) ||
-        !in.TakeText(backup.softwareVersion) || !in.Take32(backup.start) || !in.Take32(count)) {
+    if (!in.TakeText(backup.modelNumber) || !in.TakeText(backup.serialNumber) || !in.TakeText(backup.softwareVersion) ||
+        !in.Take32(backup.start) || !in.Take32(count)) {
         error = "the file is truncated or damaged (identity)";
         return false;
     }
@@ -162,8 +162,7 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     if (!in.Take(count, field)) {
-        error = "the file is truncated (" + std::to_string(in.Left()) + " of " + std::to_string(count) +
-                " data bytes)";
+        error = "the file is truncated (" + std::to_string(in.Left()) + " of " + std::to_string(count) + " data bytes)";
         return false;
     }
     backup.bytes.assign(field.begin(), field.end());
@@ -260,12 +259,12 @@ std::string FileNamePart(const std::string& text)
 {
     std::string out;
     for (char c : text) {
-        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                          c == '_';
+        const bool keep =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
         out += keep ? c : '_';
     }
     if (out.find_first_not_of('_') == std::string::npos) return "unknown";
     return out;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -9,8 +9,8 @@ namespace vantrel {
 
 // Why the bytes were saved.
 enum class EepromBackupKind : uint8_t {
-    Backup = 1,  // taken before a write that replaces them (codeplug writing, upgrade)
-    Undo = 2,  // the radio's block before a patch, for Undo patch
+    Backup = 1, // taken before a write that replaces them (codeplug writing, upgrade)
+    Undo = 2,   // the radio's block before a patch, for Undo patch
 };
 
 // A run of a radio's EEPROM saved to a file before it is overwritten, with the
@@ -30,17 +30,17 @@ enum class EepromBackupKind : uint8_t {
 // Nothing may follow the CRC.
 struct EepromBackup {
     EepromBackupKind kind = EepromBackupKind::Backup;
-    std::string modelNumber;  // read-info item 0; empty when the radio gave none
-    std::string serialNumber;  // item 1
-    std::string softwareVersion;  // item 3
-    uint32_t start = 0;  // EEPROM address of bytes[0]
+    std::string modelNumber;     // read-info item 0; empty when the radio gave none
+    std::string serialNumber;    // item 1
+    std::string softwareVersion; // item 3
+    uint32_t start = 0;          // EEPROM address of bytes[0]
     std::vector<uint8_t> bytes;
 
     bool operator==(const EepromBackup&) const = default;
 };
 
 constexpr uint32_t kBackupAddressSpace = 0x10000;
-constexpr size_t kBackupMaxText = 39;  // a read-info value is never longer
+constexpr size_t kBackupMaxText = 39; // a read-info value is never longer
 constexpr const char* kBackupExtension = ".vbk";
 
 bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, std::string& error);
@@ -68,4 +68,4 @@ void ReadBackupIdentity(EepromBackup& backup);
 // kept, anything else '_'; "unknown" when nothing is left.
 std::string FileNamePart(const std::string& text);
 
-}  // namespace vantrel
+} // namespace vantrel

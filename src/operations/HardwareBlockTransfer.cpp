@@ -15,7 +15,7 @@ constexpr uint32_t kFirstWritePosition = 8;
 constexpr int kPatchedBlock = 3;
 constexpr uint32_t kIdResetting = 20135;
 
-}  // namespace
+} // namespace
 
 CHardwareBlockTransfer::CHardwareBlockTransfer(int portIndex, HardwareCodeplugImage& image)
     : m_portIndex(portIndex), m_image(image)
@@ -76,4 +76,4 @@ bool CHardwareBlockTransfer::Write()
     return written && reset;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "upgrade/CodeplugLayout.h"
+
 #include <array>
 #include <cstdint>
-
-#include "upgrade/CodeplugLayout.h"
 
 namespace vantrel {
 
@@ -11,14 +11,14 @@ namespace vantrel {
 // = radio address - 4 (addresses 0 to 3 belong to no block). A non-zero
 // generation selects the Phase 3 block table, zero the Phase 1/2 one.
 constexpr uint32_t kHardwareImageBase = kFirstHardwareBlockAddress;
-constexpr uint32_t kHardwareImageSize = kPhase3HardwareLength - kHardwareImageBase;  // 636
+constexpr uint32_t kHardwareImageSize = kPhase3HardwareLength - kHardwareImageBase; // 636
 
 struct HardwareCodeplugImage {
     uint32_t generation = 1;
     std::array<uint8_t, kHardwareImageSize> bytes{};
 
     bool Phase3() const { return generation != 0; }
-    const HardwareBlock& Block(int number) const { return HardwareBlocks(Phase3())[number - 1]; }  // 1..7
+    const HardwareBlock& Block(int number) const { return HardwareBlocks(Phase3())[number - 1]; } // 1..7
     uint8_t* At(uint32_t address) { return bytes.data() + (address - kHardwareImageBase); }
 };
 
@@ -58,4 +58,4 @@ private:
     std::array<Selection, kHardwareBlockCount> m_blocks{};
 };
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,19 +1,19 @@
 #include "operations/PatchFile.h"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "platform/Files.h"
 #include "upgrade/CodeplugLayout.h"
+
+#include <algorithm>
+#include <filesystem>
 
 namespace vantrel {
 namespace {
 
 constexpr size_t kMaxFileSize = 16 * 1024;
 constexpr size_t kMaxLineLength = 200;
-constexpr size_t kMaxPatternLength = 39;  // a read-info value is never longer
+constexpr size_t kMaxPatternLength = 39; // a read-info value is never longer
 constexpr int kFormatVersion = 1;
-constexpr int kPatchedBlockIndex = 2;  // block 3
+constexpr int kPatchedBlockIndex = 2; // block 3
 
 std::vector<std::string_view> Tokens(std::string_view line)
 {
@@ -41,9 +41,12 @@ bool ParseNumber(std::string_view text, uint32_t max, uint32_t& value)
     uint32_t v = 0;
     for (char c : text) {
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         if (digit < 0) return false;
         v = v * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
     }
@@ -96,11 +99,16 @@ public:
 
     bool Finish(std::string& error)
     {
-        if (!m_sawHeader) error = "not a patch file: \"mendkit-patch 1\" is missing";
-        else if (m_out.models.empty()) error = "no \"model\" line: the patch would be for no radio";
-        else if (m_out.codeplugVersions.empty()) error = "no \"codeplug\" line: the patch would be for no radio";
-        else if (m_out.phase3.empty() && m_out.phase12.empty()) error = "no \"set\" line: the patch changes nothing";
-        else return true;
+        if (!m_sawHeader)
+            error = "not a patch file: \"mendkit-patch 1\" is missing";
+        else if (m_out.models.empty())
+            error = "no \"model\" line: the patch would be for no radio";
+        else if (m_out.codeplugVersions.empty())
+            error = "no \"codeplug\" line: the patch would be for no radio";
+        else if (m_out.phase3.empty() && m_out.phase12.empty())
+            error = "no \"set\" line: the patch changes nothing";
+        else
+            return true;
         return false;
     }
 
@@ -109,8 +117,10 @@ private:
     {
         if (tokens.size() != 4) return Fail(number, "expected \"set phase3|phase12 OFFSET VALUE\"", error);
         bool phase3 = false;
-        if (tokens[1] == "phase3") phase3 = true;
-        else if (tokens[1] != "phase12") return Fail(number, "the generation is phase3 or phase12", error);
+        if (tokens[1] == "phase3")
+            phase3 = true;
+        else if (tokens[1] != "phase12")
+            return Fail(number, "the generation is phase3 or phase12", error);
         // The last byte of the block is its checksum, recomputed on writing.
         const uint32_t lastOffset = HardwareBlocks(phase3)[kPatchedBlockIndex].length - 2u;
         uint32_t offset = 0;
@@ -136,7 +146,7 @@ private:
     bool m_sawHeader = false;
 };
 
-}  // namespace
+} // namespace
 
 bool MatchesPattern(const std::string& pattern, const std::string& value)
 {
@@ -198,4 +208,4 @@ bool LoadPatchFile(const std::string& path, PatchDescription& out, std::string& 
     return true;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

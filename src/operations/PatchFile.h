@@ -48,4 +48,4 @@ bool LoadPatchFile(const std::string& path, PatchDescription& out, std::string& 
 // "H25TVA*" matches any value that starts with "H25TVA"; otherwise exactly.
 bool MatchesPattern(const std::string& pattern, const std::string& value);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,8 +1,5 @@
 #include "operations/Patcher.h"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
@@ -12,6 +9,9 @@
 #include "operations/RadioInfoFormat.h"
 #include "platform/Files.h"
 #include "upgrade/BlockChecksum.h"
+
+#include <algorithm>
+#include <filesystem>
 
 namespace vantrel {
 namespace {
@@ -31,13 +31,13 @@ constexpr uint32_t kIdNoUndoData = 20193;
 // What the patch tool needs to know of the radio before touching it.
 struct RadioIdentity {
     bool portOpen = false;
-    std::string portError;  // why the port did not open
-    bool answered = false;  // false: the radio could not be read at all
-    std::string modelNumber;  // empty when the radio does not give it
+    std::string portError;   // why the port did not open
+    bool answered = false;   // false: the radio could not be read at all
+    std::string modelNumber; // empty when the radio does not give it
     std::string serialNumber;
     std::string softwareVersion;
     std::string codeplugVersion;
-    uint16_t hardwareLength = 0;  // EEPROM bytes 0 and 1: 512 or 640 on a sound radio
+    uint16_t hardwareLength = 0; // EEPROM bytes 0 and 1: 512 or 640 on a sound radio
 
     bool KnownGeneration() const
     {
@@ -97,11 +97,14 @@ PatchOutcome Stop(PatchOutcome outcome, uint32_t id, const std::string& note = {
 bool UndoDataFits(const EepromBackup& undo, const RadioIdentity& id, std::string& why)
 {
     const HardwareBlock& block = HardwareBlocks(id.Phase3())[kPatchedBlock - 1];
-    if (undo.kind != EepromBackupKind::Undo) why = "it is not undo data";
-    else if (undo.serialNumber != id.serialNumber) why = "it was saved from radio " + undo.serialNumber;
+    if (undo.kind != EepromBackupKind::Undo)
+        why = "it is not undo data";
+    else if (undo.serialNumber != id.serialNumber)
+        why = "it was saved from radio " + undo.serialNumber;
     else if (undo.start != block.start || undo.bytes.size() != block.length)
         why = "it holds another block than this radio's (a radio of the other hardware generation?)";
-    else return true;
+    else
+        return true;
     return false;
 }
 
@@ -115,7 +118,7 @@ PatchOutcome Finish(bool written)
     return PatchOutcome::Done;
 }
 
-}  // namespace
+} // namespace
 
 CPatcher::CPatcher(int portIndex) : CPatcher(portIndex, ProgramFolder() + kPatchFileName) {}
 
@@ -223,4 +226,4 @@ PatchOutcome CPatcher::Undo()
     return Finish(written);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

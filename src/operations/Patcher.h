@@ -5,10 +5,10 @@
 namespace vantrel {
 
 enum class PatchOutcome {
-    Done,  // 20163 shown
-    Unsupported,  // 20149 shown; nothing written
-    NothingToUndo,  // no undo data for this radio (20192); nothing written
-    Failed,  // 20150 or a message of its own shown
+    Done,          // 20163 shown
+    Unsupported,   // 20149 shown; nothing written
+    NothingToUndo, // no undo data for this radio (20192); nothing written
+    Failed,        // 20150 or a message of its own shown
 };
 
 // The patch tool: Patch Radio changes bytes of hardware block 3 as the patch
@@ -35,4 +35,4 @@ private:
     std::string m_patchFilePath;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

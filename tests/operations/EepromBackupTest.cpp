@@ -1,9 +1,9 @@
 #include "operations/EepromBackup.h"
 
-#include <gtest/gtest.h>
-
 #include "images/ImageTestSupport.h"
 #include "platform/Files.h"
+
+#include <gtest/gtest.h>
 
 namespace vantrel {
 namespace {
@@ -64,7 +64,7 @@ TEST(EepromBackup, LengthsFromTheFileAreBounded)
     EXPECT_FALSE(DecodeEepromBackup(file, back, error));
     EXPECT_NE(error.find("outside the EEPROM"), std::string::npos) << error;
     file[countAt] = 0x00;
-    file[countAt + 2] = 0x02;  // 0x22C bytes: inside the EEPROM, beyond the file
+    file[countAt + 2] = 0x02; // 0x22C bytes: inside the EEPROM, beyond the file
     EXPECT_FALSE(DecodeEepromBackup(file, back, error));
     EXPECT_NE(error.find("truncated"), std::string::npos) << error;
 
@@ -115,5 +115,5 @@ TEST(EepromBackup, FilesAreNeverReplacedAndReadBackChecked)
     SetUserDataFolder("");
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

@@ -1,13 +1,12 @@
 #include "operations/HardwareBlockTransfer.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "support/OperationRig.h"
 #include "upgrade/BlockChecksum.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
 
 namespace vantrel {
 namespace {
@@ -106,9 +105,9 @@ TEST(HardwareBlockTransfer, Phase12ReadTouchesOnlyBlock3AndLeavesTheWindowOpen)
     // between positions 3 and 4; no reset, and the window is not closed.
     constexpr uint32_t kRange = WM_PROGRESS_RANGE;
     constexpr uint32_t kPos = WM_PROGRESS_POS;
-    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-        {kRange, 14}, {kPos, 1}, {kPos, 2}, {kPos, 3}, {kRange, 1}, {kPos, 0},
-        {kPos, 1},    {kPos, 2}, {kPos, 4}, {kPos, 5}, {kPos, 6},   {kPos, 7}};
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{kRange, 14}, {kPos, 1}, {kPos, 2}, {kPos, 3},
+                                                                 {kRange, 1},  {kPos, 0}, {kPos, 1}, {kPos, 2},
+                                                                 {kPos, 4},    {kPos, 5}, {kPos, 6}, {kPos, 7}};
     EXPECT_EQ(rig.feedback.Progress(), expected);
 }
 
@@ -121,5 +120,5 @@ TEST(HardwareBlockTransfer, FailedReadIsNotRepeatedButFinishesItsPositions)
     EXPECT_EQ(Positions(rig.feedback), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7}));
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

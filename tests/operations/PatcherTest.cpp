@@ -1,15 +1,14 @@
 #include "operations/Patcher.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <functional>
-
 #include "link/RadioCommands.h"
 #include "operations/EepromBackup.h"
 #include "platform/Files.h"
 #include "support/OperationRig.h"
 #include "upgrade/BlockChecksum.h"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
 
 namespace vantrel {
 namespace {
@@ -129,7 +128,8 @@ TEST(Patcher, RadiosThePatchIsNotForAreLeftUntouched)
         OperationRig rig(c.profile);
         c.change(rig.Eeprom());
         const Bytes old = rig.Eeprom();
-        rig.dataFolder.Write("p3.patch", "mendkit-patch 1\nmodel H25TVA*\ncodeplug R03.07.*\ncodeplug R02.02.*\nset phase3 1 1\n");
+        rig.dataFolder.Write("p3.patch",
+                             "mendkit-patch 1\nmodel H25TVA*\ncodeplug R03.07.*\ncodeplug R02.02.*\nset phase3 1 1\n");
         EXPECT_EQ(CPatcher(0, rig.dataFolder.File("p3.patch")).Patch(), PatchOutcome::Unsupported);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20149});
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 0u);
@@ -212,5 +212,5 @@ TEST(Patcher, RadioOutOfReachIsReported)
     EXPECT_EQ(CPatcher(0).Undo(), PatchOutcome::Failed);
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

@@ -12,4 +12,4 @@ std::string CodeplugSRecordText(std::span<const uint8_t> image)
     return text;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -10,4 +10,4 @@ namespace vantrel {
 // address 0 in order, 32 data bytes a record, ended by an S9 record.
 std::string CodeplugSRecordText(std::span<const uint8_t> image);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,12 +1,11 @@
 #include "support/OperationRig.h"
 
-#include <gtest/gtest.h>
-
-#include <set>
-
 #include "link/RadioCommands.h"
 #include "platform/Files.h"
 #include "sim/SimFaults.h"
+
+#include <gtest/gtest.h>
+#include <set>
 
 namespace vantrel {
 
@@ -121,4 +120,4 @@ void OperationRig::SetFaults(const std::string& faults)
     Radio().SetFaults(plan);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,9 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "images/ImageTestSupport.h"
 #include "link/MessageFormat.h"
 #include "link/Trace.h"
@@ -13,6 +9,10 @@
 #include "sim/SimBench.h"
 #include "sim/SimProfiles.h"
 #include "support/RecordingFeedback.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -79,4 +79,4 @@ private:
     ScopedFeedback m_feedback{feedback};
 };
 
-}  // namespace vantrel
+} // namespace vantrel

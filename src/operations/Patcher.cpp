@@ -46,8 +46,9 @@ struct RadioIdentity {
     bool Phase3() const { return hardwareLength == kPhase3HardwareLength; }
 };
 
-// An item the radio does not support reads as empty; any other failure means
-// the radio is not answering.
+// An item the radio refuses (not supported, or an intact answer that is not
+// the value) reads as empty; a broken or missing answer means the radio is
+// not answering.
 bool ReadItemText(uint8_t item, std::string& text)
 {
     uint8_t value[kInfoBufferSize] = {};
@@ -57,7 +58,8 @@ bool ReadItemText(uint8_t item, std::string& text)
         text = FormatText(value, length);
         return true;
     }
-    return TheRadioLink().TakeStatus() == LinkNotSupported;
+    const int32_t status = TheRadioLink().TakeStatus();
+    return status == LinkNotSupported || status == LinkOk;
 }
 
 RadioIdentity ReadRadioIdentity(int portIndex)

@@ -121,6 +121,7 @@ TEST(Patcher, RadiosThePatchIsNotForAreLeftUntouched)
         {"another model", "unsupported", [](Bytes&) {}},
         {"another codeplug version", "phase3-r2", [](Bytes&) {}},
         {"a Phase 1/2 radio, patch for Phase 3 only", "phase12-r2", [](Bytes&) {}},
+        {"no serial number to keep the undo data by", "partial-info", [](Bytes&) {}},
         {"an erased hardware codeplug length", kSimDefaultProfile, [](Bytes& e) { e[0] = e[1] = 0xFF; }},
     };
     for (const Case& c : cases) {

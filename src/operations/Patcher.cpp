@@ -146,6 +146,7 @@ PatchOutcome CPatcher::Patch()
         return PatchOutcome::Failed;
     }
 
+    if (!patch.name.empty()) CurrentFeedback().ShowNote("Patch: " + patch.name);
     // The window opens before the read sends its range and positions.
     SendProgress(WM_PROGRESS_OPEN, kProgressRange);
     SendProgress(WM_PROGRESS_TEXT, kIdPatching);

@@ -68,6 +68,10 @@ TEST(Patcher, PatchThenUndoRestoresTheRadioByteForByte)
     EXPECT_EQ(undo.kind, EepromBackupKind::Undo);
     EXPECT_EQ(undo.start, 123u);
     EXPECT_EQ(undo.bytes, Bytes(old.begin() + 123, old.begin() + 229));
+    const auto notes = rig.feedback.Notes();
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0], "Patch: Sample patch: two settings bytes of hardware block 3");
+    EXPECT_EQ(notes[1], "Undo data saved to " + CPatcher::UndoFilePath("742TQK1234"));
 
     rig.feedback.Clear();
     rig.requests.Clear();

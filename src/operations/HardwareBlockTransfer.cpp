@@ -32,9 +32,9 @@ void CHardwareBlockTransfer::Include(int block, bool include, bool refreshChecks
 bool CHardwareBlockTransfer::Read()
 {
     bool portOpen = false;
-    // A port that did not open makes the commands below fail.
     CRadioConnection connection(m_portIndex, kNormalRate, portOpen);
-    bool ok = true;
+    // Without a port every command would only repeat the link's "no port" box.
+    bool ok = portOpen;
     SendProgress(WM_PROGRESS_RANGE, kProgressRange);
     for (int number = 1; number <= kHardwareBlockCount; ++number) {
         SendProgress(WM_PROGRESS_POS, kFirstReadPosition + static_cast<uint32_t>(number - 1));
@@ -65,13 +65,13 @@ bool CHardwareBlockTransfer::Write()
     bool portOpen = false;
     CRadioConnection connection(m_portIndex, kNormalRate, portOpen);
     bool written = false;
-    for (int attempt = 0; attempt < kMaxWriteAttempts && !written; ++attempt)
+    for (int attempt = 0; attempt < kMaxWriteAttempts && !written && portOpen; ++attempt)
         written = WriteAttempt();
     SendProgress(WM_PROGRESS_TEXT, kIdResetting);
     SendProgress(WM_PROGRESS_HIDEBAR);
     // The radio is reset after every write, but a reset that succeeds does not
     // make a failed write a success.
-    const bool reset = ResetRadio();
+    const bool reset = portOpen && ResetRadio();
     SendProgress(WM_PROGRESS_CLOSE);
     return written && reset;
 }

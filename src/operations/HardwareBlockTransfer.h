@@ -29,7 +29,8 @@ struct HardwareCodeplugImage {
 //
 // The transfer drives an open progress window (range 14): a read sends
 // positions 1 to 7 and leaves the window open, a write positions 8 to 14, then
-// resets the radio and closes the window. It shows no message of its own.
+// resets the radio and closes the window. It shows no message of its own; a
+// port that does not open fails the transfer before any command.
 class CHardwareBlockTransfer {
 public:
     static constexpr int kMaxWriteAttempts = 4;

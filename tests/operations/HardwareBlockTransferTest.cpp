@@ -111,6 +111,17 @@ TEST(HardwareBlockTransfer, Phase12ReadTouchesOnlyBlock3AndLeavesTheWindowOpen)
     EXPECT_EQ(rig.feedback.Progress(), expected);
 }
 
+TEST(HardwareBlockTransfer, PortThatDoesNotOpenFailsAtOnceWithoutMessages)
+{
+    OperationRig rig;
+    rig.router.SetSlotTarget(0, "sim:nonesuch");
+    HardwareCodeplugImage image;
+    EXPECT_FALSE(CHardwareBlockTransfer(0, image).Read());
+    EXPECT_FALSE(CHardwareBlockTransfer(0, image).Write());
+    EXPECT_TRUE(rig.feedback.Messages().empty()) << "not one \"no port\" box per command";
+    EXPECT_EQ(rig.feedback.Progress().back().first, uint32_t{WM_PROGRESS_CLOSE});
+}
+
 TEST(HardwareBlockTransfer, FailedReadIsNotRepeatedButFinishesItsPositions)
 {
     OperationRig rig(kSimDefaultProfile, "silence@1-");

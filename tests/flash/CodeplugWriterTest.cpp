@@ -1,5 +1,6 @@
 #include "flash/CodeplugWriter.h"
 
+#include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "operations/EepromBackup.h"
 #include "platform/Files.h"
@@ -90,6 +91,15 @@ TEST(CodeplugWriter, DefaultsKeepTheRadioDataAndBackUpWhatTheyOverwrite)
     EXPECT_EQ(Slice(now, length, now.size()), Slice(old, length, old.size())) << "written past the image";
     EXPECT_EQ(TouchedAddresses(rig.requests.Writes()), AddressRun(0, length));
     EXPECT_EQ(rig.requests.Count(kOpReset), 1u);
+    using Step = std::pair<uint32_t, uint32_t>;
+    const std::vector<Step> progress = rig.feedback.Progress();
+    const std::vector<Step> start = {{WM_PROGRESS_OPEN, 4},    {WM_PROGRESS_TEXT, 20143}, {WM_PROGRESS_POS, 1},
+                                     {WM_PROGRESS_POS, 2},     {WM_PROGRESS_POS, 3},      {WM_PROGRESS_POS, 4},
+                                     {WM_PROGRESS_TEXT, 20144}};
+    const std::vector<Step> end = {{WM_PROGRESS_TEXT, 20135}, {WM_PROGRESS_HIDEBAR, 0}, {WM_PROGRESS_CLOSE, 0}};
+    ASSERT_GT(progress.size(), start.size() + end.size());
+    EXPECT_EQ(std::vector<Step>(progress.begin(), progress.begin() + 7), start);
+    EXPECT_EQ(std::vector<Step>(progress.end() - 3, progress.end()), end);
 
     // The backup holds the radio's old bytes of exactly the range written, and
     // was complete before the first write.

@@ -112,7 +112,8 @@ TEST(CodeplugWriter, DefaultsKeepTheRadioDataAndBackUpWhatTheyOverwrite)
     EXPECT_EQ(backup.start, 0u);
     EXPECT_EQ(backup.bytes, Slice(old, 0, length));
     EXPECT_EQ(backup.serialNumber, "742TQK1234");
-    EXPECT_EQ(backup.modelNumber, "H25TVA0A1B");
+    const auto& model = rig.Radio().State().items[kItemModelNumber].value;
+    EXPECT_EQ(backup.modelNumber, std::string(model.begin(), model.end()));
     EXPECT_EQ(backup.softwareVersion, "R03.07.05");
     const auto& requests = rig.requests.Requests();
     const size_t firstWrite = rig.requests.FirstIndexOf(kOpWriteMemory);

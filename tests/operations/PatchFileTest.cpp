@@ -1,5 +1,9 @@
 #include "operations/PatchFile.h"
 
+#include "images/ImageTestSupport.h"
+#include "sim/SimProfiles.h"
+#include "sim/SimSamplePatch.h"
+
 #include <gtest/gtest.h>
 
 namespace vantrel {
@@ -82,11 +86,25 @@ TEST(PatchFile, TheShippedSampleFitsTheSimulatedRadios)
 {
     PatchDescription patch;
     std::string error;
-    ASSERT_TRUE(LoadPatchFile(std::string(VANTREL_SOURCE_DIR) + "/resources/" + kPatchFileName, patch, error)) << error;
-    EXPECT_TRUE(patch.Supports("H25TVA0A1B", "R03.07.00", true));  // the default profile
-    EXPECT_TRUE(patch.Supports("H25TVA0A1B", "R02.02.00", false)); // phase12-r2
-    EXPECT_FALSE(patch.Supports("X99ZZZ9Z9Z", "R03.07.00", true)); // unsupported
-    EXPECT_FALSE(LoadPatchFile(std::string(VANTREL_SOURCE_DIR) + "/resources/none.patch", patch, error));
+    ASSERT_TRUE(ParsePatchFile(SimSamplePatchText(), patch, error)) << error;
+    auto supports = [&](const char* profile, bool phase3) {
+        SimRadioConfig config;
+        EXPECT_TRUE(MakeSimProfile(profile, config));
+        const auto& model = config.state.items[0].value;
+        const auto& codeplug = config.state.items[4].value;
+        return patch.Supports({model.begin(), model.end()}, {codeplug.begin(), codeplug.end()}, phase3);
+    };
+    EXPECT_TRUE(supports(kSimDefaultProfile, true));
+    EXPECT_TRUE(supports("phase12-r2", false));
+    EXPECT_FALSE(supports("unsupported", true));
+    EXPECT_FALSE(supports("phase3-r2", true)) << "another codeplug release";
+
+    test::TempFolder folder;
+    const std::string text = SimSamplePatchText();
+    folder.Write(kPatchFileName, text);
+    EXPECT_TRUE(LoadPatchFile(folder.File(kPatchFileName), patch, error)) << error;
+    EXPECT_FALSE(LoadPatchFile(folder.File("none.patch"), patch, error));
+    EXPECT_NE(error.find("none.patch"), std::string::npos) << error;
 }
 
 } // namespace

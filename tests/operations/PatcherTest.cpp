@@ -2,7 +2,10 @@
 
 #include "link/RadioCommands.h"
 #include "operations/EepromBackup.h"
+#include "operations/PatchFile.h"
 #include "platform/Files.h"
+#include "sim/SimProfiles.h"
+#include "sim/SimSamplePatch.h"
 #include "support/OperationRig.h"
 #include "upgrade/BlockChecksum.h"
 
@@ -15,9 +18,20 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string SamplePatch()
+// The sample patch the build ships, in the rig's folder.
+std::string SamplePatch(OperationRig& rig)
 {
-    return std::string(VANTREL_SOURCE_DIR) + "/resources/mendkit.patch";
+    rig.dataFolder.Write(kPatchFileName, SimSamplePatchText());
+    return rig.dataFolder.File(kPatchFileName);
+}
+
+// The model number of the default simulated radio.
+std::string DefaultModel()
+{
+    SimRadioConfig config;
+    EXPECT_TRUE(MakeSimProfile(kSimDefaultProfile, config));
+    const auto& value = config.state.items[kItemModelNumber].value;
+    return {value.begin(), value.end()};
 }
 
 // What the sample patch makes of a radio's EEPROM: block 3 bytes 10 and 11
@@ -51,7 +65,7 @@ TEST(Patcher, PatchThenUndoRestoresTheRadioByteForByte)
     const Bytes patched = Patched(old, 123, 106);
     ASSERT_NE(patched, old);
 
-    EXPECT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Done);
+    EXPECT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Done);
     EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20163});
     EXPECT_EQ(rig.Eeprom(), patched);
     EXPECT_EQ(TouchedAddresses(rig.requests.Writes()), AddressRun(123, 229));
@@ -93,8 +107,9 @@ TEST(Patcher, SecondPatchKeepsTheFirstUndoData)
 {
     OperationRig rig;
     const Bytes old = rig.Eeprom();
-    ASSERT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Done);
-    rig.dataFolder.Write("other.patch", "mendkit-patch 1\nmodel H25TVA0A1B\ncodeplug R03.07.00\nset phase3 12 0x33\n");
+    ASSERT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Done);
+    rig.dataFolder.Write("other.patch",
+                         "mendkit-patch 1\nmodel " + DefaultModel() + "\ncodeplug R03.07.00\nset phase3 12 0x33\n");
     EXPECT_EQ(CPatcher(0, rig.dataFolder.File("other.patch")).Patch(), PatchOutcome::Done);
     EXPECT_EQ(rig.Eeprom()[135], 0x33);
     EXPECT_EQ(UndoData().bytes, Bytes(old.begin() + 123, old.begin() + 229)) << "still the block before any patch";
@@ -106,7 +121,7 @@ TEST(Patcher, Phase12RadioIsPatchedInItsOwnBlock3)
 {
     OperationRig rig("phase12-r2");
     const Bytes old = rig.Eeprom();
-    EXPECT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Done);
+    EXPECT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Done);
     EXPECT_EQ(rig.Eeprom(), Patched(old, 117, 88));
     EXPECT_EQ(TouchedAddresses(rig.requests.Writes()), AddressRun(117, 205));
     EXPECT_EQ(UndoData().start, 117u);
@@ -133,14 +148,14 @@ TEST(Patcher, RadiosThePatchIsNotForAreLeftUntouched)
         OperationRig rig(c.profile);
         c.change(rig.Eeprom());
         const Bytes old = rig.Eeprom();
-        rig.dataFolder.Write("p3.patch",
-                             "mendkit-patch 1\nmodel H25TVA*\ncodeplug R03.07.*\ncodeplug R02.02.*\nset phase3 1 1\n");
+        rig.dataFolder.Write("p3.patch", "mendkit-patch 1\nmodel " + DefaultModel() +
+                                             "\ncodeplug R03.07.*\ncodeplug R02.02.*\nset phase3 1 1\n");
         EXPECT_EQ(CPatcher(0, rig.dataFolder.File("p3.patch")).Patch(), PatchOutcome::Unsupported);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20149});
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 0u);
         EXPECT_EQ(rig.feedback.Progress().back().first, uint32_t{WM_PROGRESS_CLOSE});
         EXPECT_EQ(rig.Eeprom(), old);
-        EXPECT_TRUE(rig.dataFolder.Names().size() == 1) << "no undo file";
+        EXPECT_FALSE(UndoFileExists());
     }
 }
 
@@ -160,7 +175,7 @@ TEST(Patcher, NothingIsWrittenWhenThePatchOrItsUndoDataCannotBeTrusted)
         OperationRig rig;
         rig.Eeprom()[228] ^= 0x01;
         const Bytes old = rig.Eeprom();
-        EXPECT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Failed);
+        EXPECT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Failed);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20150});
         EXPECT_EQ(rig.Eeprom(), old);
         EXPECT_FALSE(UndoFileExists());
@@ -171,7 +186,7 @@ TEST(Patcher, NothingIsWrittenWhenThePatchOrItsUndoDataCannotBeTrusted)
         const Bytes old = rig.Eeprom();
         rig.dataFolder.Write("not-a-folder", "x");
         SetUserDataFolder(rig.dataFolder.File("not-a-folder"));
-        EXPECT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Failed);
+        EXPECT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Failed);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20192});
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 0u);
         EXPECT_EQ(rig.Eeprom(), old);
@@ -179,7 +194,7 @@ TEST(Patcher, NothingIsWrittenWhenThePatchOrItsUndoDataCannotBeTrusted)
     {
         // Undo data of a Phase 3 block, and the radio now says Phase 1/2.
         OperationRig rig;
-        ASSERT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Done);
+        ASSERT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Done);
         rig.Eeprom()[0] = 0x02;
         rig.Eeprom()[1] = 0x00;
         const Bytes before = rig.Eeprom();
@@ -195,7 +210,7 @@ TEST(Patcher, UndoThatFailsKeepsItsDataForAnotherTry)
 {
     OperationRig rig;
     const Bytes old = rig.Eeprom();
-    ASSERT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Done);
+    ASSERT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Done);
     // Identity (four items and the length word) answered, every write after it silent.
     rig.SetFaults("silence@" + std::to_string(rig.Radio().MessageCount() + 6) + "-");
     rig.feedback.Clear();
@@ -212,7 +227,7 @@ TEST(Patcher, RadioOutOfReachIsReported)
 {
     OperationRig rig;
     rig.router.SetSlotTarget(0, "sim:nonesuch");
-    EXPECT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Failed);
+    EXPECT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Failed);
     EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20001, 20150}));
     EXPECT_EQ(CPatcher(0).Undo(), PatchOutcome::Failed);
 }

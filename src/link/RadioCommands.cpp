@@ -139,11 +139,17 @@ bool EraseFlash()
 
 bool WriteMemory(uint32_t address, uint32_t count, const uint8_t* source)
 {
-    if (source == nullptr || count == 0 || count > kMaxWriteMemoryCount || !FitsAddressSpace(address, count))
+    if (source == nullptr || count == 0) return false;
+    return WriteMemoryRecord(address, count, source);
+}
+
+bool WriteMemoryRecord(uint32_t address, uint32_t count, const uint8_t* source)
+{
+    if ((source == nullptr && count != 0) || count > kMaxWriteMemoryCount || !FitsAddressSpace(address, count))
         return false;
     uint8_t request[3 + kMaxWriteMemoryCount];
     PutAddress(request, address);
-    std::memcpy(request + 3, source, count);
+    if (count != 0) std::memcpy(request + 3, source, count);
     return RunTransaction(kWriteMemory, request, 3 + count, [](const uint8_t*, uint32_t) { return true; });
 }
 

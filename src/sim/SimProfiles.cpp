@@ -1,28 +1,42 @@
 #include "sim/SimProfiles.h"
 
+#include "data/ModelTable.h"
+#include "sim/CodeplugGenerator.h"
+#include "upgrade/CodeplugLayout.h"
+
+#include <algorithm>
 #include <functional>
 
 namespace vantrel {
 namespace {
 
-// Identity of one sample radio. Plain values for now; the product data (model
-// table, platform identifier, codeplug images) will provide them later, and
-// only BuildRadio needs to change for that.
+// The codeplug a sample radio carries, by the firmware release it runs.
+enum class Codeplug {
+    OldLayout2, // release 1 and 2 firmware: old application layout, version 2
+    OldLayout3, // release 2 firmware on Phase 3 radios: old layout, version 3
+    NewLayout,  // release 3 firmware
+};
+
+// Identity of one sample radio, matching the sample model table: model numbers,
+// codeplug part numbers and the platform identifier come from the product data,
+// so every upgrade path of the tables has a radio to run on.
 struct SampleIdentity {
-    std::string model = "H25TVA0A1B";
+    std::string model = "SAMPLE01TA"; // row 0, variant column 0 (TORVA)
     std::string serial = "742TQK1234";
     std::vector<uint8_t> esn = {0x8A, 0x12, 0x34, 0x56, 0x78};
     std::string software = "R03.07.05";
     std::string codeplugVersion = "R03.07.00";
     std::vector<uint8_t> battery = {0x00};
     std::string programmed = "2019-04-17";
-    std::string codeplugPart = "TORVA_CP25";
+    std::string codeplugPart = "PN01000001";
     std::string firmwarePart = "TORVA_FW38";
     std::vector<uint8_t> icVersions = {0x21, 0x10, 0x03, 0x07};
-    std::vector<uint8_t> platformId = {'V', 'A', 'N', 'T', 'R', 'E', 'L', '-', 'S', 'A', 'M', 'P', 'L', 'E', 'I', 'D'};
+    std::vector<uint8_t> platformId = {PlatformIdentifier(), PlatformIdentifier() + kPlatformIdentifierSize};
     uint8_t region = 1;
     bool phase3 = true;
-    bool newApplicationLayout = true; // release 3 firmware
+    Codeplug codeplug = Codeplug::NewLayout;
+    uint8_t marker = 0xC3; // the codeplug marker the radio's firmware left
+    uint32_t seed = 1;
     std::vector<int> unsupportedItems;
 };
 
@@ -31,63 +45,37 @@ std::vector<uint8_t> Text(const std::string& s)
     return {s.begin(), s.end()};
 }
 
-void PutBlock(std::vector<uint8_t>& e, uint32_t start, uint32_t length, uint8_t seed)
+// The serial number in block 1's record, as a radio keeps it there too.
+void PutSerial(CodeplugDescription& description, const std::string& serial)
 {
-    // Block bytes, then the checksum that makes 0x5A minus their sum.
-    uint8_t sum = 0;
-    for (uint32_t i = 0; i + 1 < length; ++i) {
-        if (e[start + i] == 0xFF) e[start + i] = static_cast<uint8_t>(seed + i * 7);
-        sum = static_cast<uint8_t>(sum + e[start + i]);
-    }
-    e[start + length - 1] = static_cast<uint8_t>(0x5A - sum);
+    GeneratedBlock* block1 = description.Block(1);
+    if (block1 == nullptr || block1->records.size() < kSerialNumberSize) return;
+    std::fill_n(block1->Record(0) + kRecordSerialNumber, kSerialNumberSize, uint8_t{' '});
+    std::copy_n(serial.begin(), std::min<size_t>(serial.size(), kSerialNumberSize),
+                block1->Record(0) + kRecordSerialNumber);
 }
 
-// A sample EEPROM: hardware codeplug blocks with valid checksums, the tuning
-// length, and an application codeplug header with one block.
 std::vector<uint8_t> BuildEeprom(const SampleIdentity& id)
 {
-    std::vector<uint8_t> e(kSimEepromSize, 0xFF);
-    const uint32_t hw = id.phase3 ? 640 : 512;
-    e[0] = static_cast<uint8_t>(hw >> 8);
-    e[1] = static_cast<uint8_t>(hw & 0xFF);
-    e[2] = 0x00;
-    e[3] = 0x01;
-    e[22] = id.phase3 ? 97 : 91;
-    struct Block {
-        uint32_t start, length;
-    };
-    const Block phase3[] = {{4, 17}, {21, 102}, {123, 106}, {229, 81}, {310, 198}, {508, 37}, {545, 95}};
-    const Block phase12[] = {{4, 17}, {21, 96}, {117, 88}, {205, 80}, {285, 153}, {438, 37}, {475, 37}};
-    uint8_t seed = 0x11;
-    for (const Block& b : id.phase3 ? phase3 : phase12)
-        PutBlock(e, b.start, b.length, seed += 0x13);
-
-    // Application codeplug at L: header, length A, trailer and directory addresses, blocks.
-    const uint32_t appLength = 0x0180;
-    const uint32_t end = hw + appLength + 3;
-    for (uint32_t i = 0; i < 5; ++i)
-        e[hw + i] = static_cast<uint8_t>(0x30 + i);
-    e[hw + 5] = static_cast<uint8_t>(appLength >> 8);
-    e[hw + 6] = static_cast<uint8_t>(appLength & 0xFF);
-    const uint32_t trailer = end - 8;
-    const uint32_t directory = end - 4;
-    e[hw + 7] = static_cast<uint8_t>(trailer >> 8);
-    e[hw + 8] = static_cast<uint8_t>(trailer & 0xFF);
-    e[hw + 9] = static_cast<uint8_t>(directory >> 8);
-    e[hw + 10] = static_cast<uint8_t>(directory & 0xFF);
-    // The codeplug marker (Phase 3 at 683, Phase 1/2 at 555) is set: at least 127.
-    e[id.phase3 ? 683 : 555] = 0xC3;
-    // First block: identifier, record length, count, records, checksum.
-    const uint32_t first = hw + 11;
-    const uint32_t record = id.newApplicationLayout ? 67 : 40;
-    e[first] = 0x01;
-    e[first + 1] = static_cast<uint8_t>(record >> 8);
-    e[first + 2] = static_cast<uint8_t>(record & 0xFF);
-    e[first + 3] = 0x01;
-    PutBlock(e, first, record + 5, 0x42);
-    for (uint32_t a = first + record + 5; a < trailer; ++a)
-        e[a] = static_cast<uint8_t>(a * 13);
-    return e;
+    CodeplugDescription description;
+    if (id.codeplug == Codeplug::NewLayout) {
+        NewCodeplugOptions options;
+        options.marker = id.marker;
+        options.seed = id.seed;
+        description = DescribeNewCodeplug(options);
+    } else {
+        OldCodeplugOptions options;
+        options.phase3 = id.phase3;
+        options.layoutVersion = id.codeplug == Codeplug::OldLayout3 ? 3 : 2;
+        options.marker = id.marker;
+        options.seed = id.seed;
+        description = DescribeOldCodeplug(options);
+    }
+    PutSerial(description, id.serial);
+    const std::vector<uint8_t> codeplug = BuildCodeplugImage(description);
+    std::vector<uint8_t> eeprom(kSimEepromSize, 0xFF);
+    std::copy_n(codeplug.begin(), std::min(codeplug.size(), eeprom.size()), eeprom.begin());
+    return eeprom;
 }
 
 SimRadioConfig BuildRadio(const std::string& profile, const SampleIdentity& id)
@@ -116,6 +104,17 @@ SimRadioConfig BuildRadio(const std::string& profile, const SampleIdentity& id)
     return config;
 }
 
+// A radio with release 1 or 2 firmware: the old application layout, and the
+// marker value such firmware leaves (below 127, so the upgrade inverts it).
+void OldRadio(SampleIdentity& id, bool phase3, Codeplug codeplug, const char* software, const char* codeplugVersion)
+{
+    id.phase3 = phase3;
+    id.codeplug = codeplug;
+    id.software = software;
+    id.codeplugVersion = codeplugVersion;
+    id.marker = 0x3C;
+}
+
 struct Profile {
     const char* name;
     std::function<void(SampleIdentity&)> adjust;
@@ -127,30 +126,38 @@ const std::vector<Profile>& Profiles()
         {kSimDefaultProfile, [](SampleIdentity&) {}},
         {"phase12-r1",
          [](SampleIdentity& id) {
-             id.phase3 = false;
-             id.newApplicationLayout = false;
-             id.software = "R01.00.21";
-             id.codeplugVersion = "R01.00.20";
-             id.model = "H25TVA0A1A";
+             // Release 1 runs on the models of column 3 (and 6).
+             OldRadio(id, false, Codeplug::OldLayout2, "R01.00.20", "R01.00.20");
+             id.model = "SAMPLE03TA";
+             id.codeplugPart = "PN03000001";
+             id.seed = 2;
          }},
         {"phase12-r2",
          [](SampleIdentity& id) {
-             id.phase3 = false;
-             id.newApplicationLayout = false;
-             id.software = "R02.02.04";
-             id.codeplugVersion = "R02.02.00";
+             OldRadio(id, false, Codeplug::OldLayout2, "R02.02.04", "R02.02.00");
+             id.seed = 3;
          }},
         {"phase3-r2",
          [](SampleIdentity& id) {
-             id.newApplicationLayout = false;
-             id.software = "R02.01.03";
-             id.codeplugVersion = "R02.01.00";
+             OldRadio(id, true, Codeplug::OldLayout3, "R02.01.03", "R02.01.00");
+             id.seed = 4;
          }},
         {"meq",
          [](SampleIdentity& id) {
-             id.model = "H25MEQ0A1B";
-             id.codeplugPart = "MEQ_CP0012";
+             id.model = "SAMPLE02MA"; // row 1, variant column 1
+             id.codeplugPart = "PN02000001";
+             id.firmwarePart = "MEQ_FW0038";
              id.icVersions = {0x21, 0xFE, 0x03, 0x07};
+             id.seed = 5;
+         }},
+        {"meq-r2",
+         [](SampleIdentity& id) {
+             OldRadio(id, true, Codeplug::OldLayout3, "R02.02.03", "R02.02.00");
+             id.model = "SAMPLE02MA";
+             id.codeplugPart = "MEQ_CP0012"; // no specific row: the platform's default key takes it
+             id.firmwarePart = "MEQ_FW0038";
+             id.icVersions = {0x21, 0xFE, 0x03, 0x07};
+             id.seed = 6;
          }},
         {"low-battery", [](SampleIdentity& id) { id.battery = {0x01}; }},
         {"unsupported", [](SampleIdentity& id) { id.model = "X99ZZZ9Z9Z"; }},

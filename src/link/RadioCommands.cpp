@@ -58,7 +58,8 @@ bool RunTransaction(const CommandRule& rule, const uint8_t* payload, uint32_t le
     bool done = false;
     for (uint32_t attempt = 0; attempt < rule.attempts; ++attempt) {
         link.Send(rule.opcode, payload, length);
-        if (link.Status() == LinkNoResponse) return false;
+        // Without a port every further attempt would only repeat "No serial port assigned."
+        if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort) return false;
         Pause(rule.settleMs);
 
         uint8_t opcode = 0;

@@ -9,6 +9,8 @@
 #include "upgrade/UpgradeBackup.h"
 #include "upgrade/UpgradeLengths.h"
 
+#include <filesystem>
+
 namespace vantrel {
 namespace {
 
@@ -17,28 +19,44 @@ constexpr uint32_t kIdResetting = 20135;
 constexpr uint32_t kIdBootcodeRetry = 20153;
 constexpr uint32_t kIdFlashingFailed = 20158;
 constexpr uint32_t kIdRetryFlashing = 20159;
-constexpr uint32_t kIdRestored = 20208;
-constexpr uint32_t kIdRestoreFailed = 20209;
-constexpr uint32_t kIdBackupDamaged = 20210;
-constexpr uint32_t kIdBackupUnreadable = 20211;
+constexpr uint32_t kIdRestored = 20207;
+constexpr uint32_t kIdRestoreFailed = 20208;
+constexpr uint32_t kIdBackupDamaged = 20209;
+constexpr uint32_t kIdBackupUnreadable = 20210;
+constexpr uint32_t kEepromSize = 0x8000;
 
-// What an upgrade saves: a whole hardware codeplug at least, and never more
-// than the upgrade's image.
-bool IsRestorableImage(const std::vector<uint8_t>& eeprom)
+// A backup of EEPROM data taken before a write, inside the radio's EEPROM. One
+// that starts at address 0 (an upgrade's) must begin with a whole hardware
+// codeplug of a length the radio can have.
+bool IsRestorable(const EepromBackup& backup, std::string& why)
 {
-    if (eeprom.size() < kPhase12HardwareLength || eeprom.size() > kImageSize) return false;
-    const uint32_t hardwareLength = ReadBigEndian16(eeprom, kHardwareLengthAddress);
-    return IsKnownHardwareLength(hardwareLength) && eeprom.size() > hardwareLength;
+    if (backup.kind != EepromBackupKind::Backup) {
+        why = "it holds undo data of a patch, not EEPROM data to restore";
+        return false;
+    }
+    if (backup.start >= kEepromSize || backup.bytes.size() > kEepromSize - backup.start) {
+        why = "it reaches beyond the radio's EEPROM";
+        return false;
+    }
+    if (backup.start != 0) return true;
+    if (backup.bytes.size() < kPhase12HardwareLength ||
+        !IsKnownHardwareLength(ReadBigEndian16(backup.bytes, kHardwareLengthAddress)) ||
+        backup.bytes.size() < ReadBigEndian16(backup.bytes, kHardwareLengthAddress)) {
+        why = "it does not begin with a whole hardware codeplug";
+        return false;
+    }
+    return true;
 }
 
-bool WriteWithRetries(const std::vector<uint8_t>& eeprom, CFlashLoader& loader, int portIndex, uint32_t flashRate)
+bool WriteWithRetries(const EepromBackup& backup, CFlashLoader& loader, int portIndex, uint32_t flashRate)
 {
     bool ok = false;
     CRadioConnection connection(portIndex, flashRate, ok);
     for (;;) {
         if (ok) {
             SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
-            if (WriteMemoryRange(eeprom.data(), 0, static_cast<uint32_t>(eeprom.size()))) return true;
+            if (WriteMemoryRange(backup.bytes.data(), backup.start, static_cast<uint32_t>(backup.bytes.size())))
+                return true;
         }
         if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
         ShowMessage(kMsgWarning, kIdRetryFlashing);
@@ -53,16 +71,19 @@ bool WriteWithRetries(const std::vector<uint8_t>& eeprom, CFlashLoader& loader, 
 RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint32_t flashRate,
                              const std::string& programFolder)
 {
-    EepromBackupContents backup;
-    switch (LoadUpgradeBackup(backupPath, backup)) {
-    case BackupLoad::Ok:
-        if (IsRestorableImage(backup.eeprom)) break;
-        [[fallthrough]];
-    case BackupLoad::Damaged:
-        ShowMessage(kMsgError, kIdBackupDamaged);
-        return RestoreOutcome::Failed;
-    case BackupLoad::OpenFailed:
+    // Refused before anything is sent: a missing, damaged or truncated file.
+    EepromBackup backup;
+    std::string why;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(backupPath, ec)) {
+        CurrentFeedback().ShowNote("cannot open " + backupPath);
         ShowMessage(kMsgError, kIdBackupUnreadable);
+        return RestoreOutcome::Failed;
+    }
+    const bool read = ReadEepromBackup(backupPath, backup, why);
+    if (!read || !IsRestorable(backup, why)) {
+        CurrentFeedback().ShowNote(read ? backupPath + ": " + why : why);
+        ShowMessage(kMsgError, kIdBackupDamaged);
         return RestoreOutcome::Failed;
     }
 
@@ -74,7 +95,7 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
         ShowMessage(kMsgWarning, kIdBootcodeRetry);
         ok = loader.LoadBootcode(false);
     }
-    if (ok) ok = WriteWithRetries(backup.eeprom, loader, portIndex, flashRate);
+    if (ok) ok = WriteWithRetries(backup, loader, portIndex, flashRate);
     if (ok) {
         CRadioConnection connection(portIndex, flashRate, ok);
         if (ok) {

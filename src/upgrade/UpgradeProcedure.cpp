@@ -59,12 +59,6 @@ bool ReadWordAt(uint32_t address, uint32_t& value)
     return true;
 }
 
-std::string InfoText(const uint8_t (&buffer)[kInfoBufferSize])
-{
-    const char* text = reinterpret_cast<const char*>(buffer);
-    return {text, strnlen(text, kInfoBufferSize)};
-}
-
 uint32_t FreshSeed()
 {
     std::random_device device;
@@ -119,7 +113,7 @@ private:
     bool m_markerInverted = false;
     uint8_t m_tagByte = 0;
     std::vector<uint8_t> m_image = std::vector<uint8_t>(kImageSize, 0);
-    RadioIdentity m_identity;
+    EepromBackup m_backup; // who the radio is, then its EEPROM data
     std::string m_backupPath;
 };
 
@@ -177,13 +171,7 @@ void CUpgradeRun::CheckRadio()
     }
     // Who the radio is, for the backup of its EEPROM data; a radio that keeps
     // one of these to itself is still upgraded.
-    uint8_t value[kInfoBufferSize] = {};
-    if (ReadModelNumber(value)) m_identity.modelNumber = InfoText(value);
-    uint32_t length = 0;
-    std::memset(value, 0, sizeof value);
-    if (ReadInfo(value, kItemSerialNumber, length)) m_identity.serialNumber = InfoText(value);
-    std::memset(value, 0, sizeof value);
-    if (ReadSoftwareVersion(value)) m_identity.softwareVersion = InfoText(value);
+    ReadBackupIdentity(m_backup);
     TheRadioLink().TakeStatus();
     SendProgress(WM_PROGRESS_POS, 1);
 }
@@ -281,7 +269,10 @@ void CUpgradeRun::SaveBackup()
     std::vector<uint8_t> before(m_image.begin(), m_image.begin() + m_bytesRead);
     if (m_markerInverted && MarkerAddress() < before.size())
         before[MarkerAddress()] = static_cast<uint8_t>(255 - m_marker);
-    m_backupPath = SaveUpgradeBackup({m_identity, std::move(before)});
+    m_backup.kind = EepromBackupKind::Backup;
+    m_backup.start = 0;
+    m_backup.bytes = std::move(before);
+    m_backupPath = SaveUpgradeBackup(m_backup);
     if (m_backupPath.empty()) m_ok = false;
 }
 

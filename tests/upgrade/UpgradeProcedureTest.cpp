@@ -101,13 +101,16 @@ void ExpectBackupOfRadio(UpgradeRig& rig, const UpgradeResult& result, uint32_t 
 {
     ASSERT_EQ(rig.Backups().size(), 1u);
     EXPECT_EQ(result.backupPath, rig.BackupPath(rig.Backups()[0]));
-    EepromBackupContents backup;
-    ASSERT_EQ(LoadUpgradeBackup(result.backupPath, backup), BackupLoad::Ok);
-    EXPECT_EQ(backup.eeprom, std::vector<uint8_t>(rig.eepromBefore.begin(), rig.eepromBefore.begin() + length));
+    EepromBackup backup;
+    std::string error;
+    ASSERT_TRUE(ReadEepromBackup(result.backupPath, backup, error)) << error;
+    EXPECT_EQ(backup.kind, EepromBackupKind::Backup);
+    EXPECT_EQ(backup.start, 0u);
+    EXPECT_EQ(backup.bytes, std::vector<uint8_t>(rig.eepromBefore.begin(), rig.eepromBefore.begin() + length));
     const auto& items = rig.Radio().State().items;
-    EXPECT_EQ(backup.radio.modelNumber, std::string(items[0].value.begin(), items[0].value.end()));
-    EXPECT_EQ(backup.radio.serialNumber, std::string(items[1].value.begin(), items[1].value.end()));
-    EXPECT_EQ(backup.radio.softwareVersion, std::string(items[3].value.begin(), items[3].value.end()));
+    EXPECT_EQ(backup.modelNumber, std::string(items[0].value.begin(), items[0].value.end()));
+    EXPECT_EQ(backup.serialNumber, std::string(items[1].value.begin(), items[1].value.end()));
+    EXPECT_EQ(backup.softwareVersion, std::string(items[3].value.begin(), items[3].value.end()));
     const auto notes = rig.feedback.Notes();
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find(result.backupPath), std::string::npos);

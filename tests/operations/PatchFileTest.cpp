@@ -84,8 +84,8 @@ TEST(PatchFile, TheShippedSampleFitsTheSimulatedRadios)
     std::string error;
     ASSERT_TRUE(LoadPatchFile(std::string(VANTREL_SOURCE_DIR) + "/resources/" + kPatchFileName, patch, error))
         << error;
-    EXPECT_TRUE(patch.Supports("H25TVA0A1B", "R03.07.00", true));  // the default profile
-    EXPECT_TRUE(patch.Supports("H25TVA0A1B", "R02.02.00", false));  // phase12-r2
+    EXPECT_TRUE(patch.Supports("SAMPLE01TA", "R03.07.00", true));  // the default profile
+    EXPECT_TRUE(patch.Supports("SAMPLE01TA", "R02.02.00", false));  // phase12-r2
     EXPECT_FALSE(patch.Supports("X99ZZZ9Z9Z", "R03.07.00", true));  // unsupported
     EXPECT_FALSE(LoadPatchFile(std::string(VANTREL_SOURCE_DIR) + "/resources/none.patch", patch, error));
 }

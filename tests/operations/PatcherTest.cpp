@@ -91,7 +91,7 @@ TEST(Patcher, SecondPatchKeepsTheFirstUndoData)
     OperationRig rig;
     const Bytes old = rig.Eeprom();
     ASSERT_EQ(CPatcher(0, SamplePatch()).Patch(), PatchOutcome::Done);
-    rig.dataFolder.Write("other.patch", "mendkit-patch 1\nmodel H25TVA0A1B\ncodeplug R03.07.00\nset phase3 12 0x33\n");
+    rig.dataFolder.Write("other.patch", "mendkit-patch 1\nmodel SAMPLE01TA\ncodeplug R03.07.00\nset phase3 12 0x33\n");
     EXPECT_EQ(CPatcher(0, rig.dataFolder.File("other.patch")).Patch(), PatchOutcome::Done);
     EXPECT_EQ(rig.Eeprom()[135], 0x33);
     EXPECT_EQ(UndoData().bytes, Bytes(old.begin() + 123, old.begin() + 229)) << "still the block before any patch";
@@ -129,7 +129,7 @@ TEST(Patcher, RadiosThePatchIsNotForAreLeftUntouched)
         OperationRig rig(c.profile);
         c.change(rig.Eeprom());
         const Bytes old = rig.Eeprom();
-        rig.dataFolder.Write("p3.patch", "mendkit-patch 1\nmodel H25TVA*\ncodeplug R03.07.*\ncodeplug R02.02.*\nset phase3 1 1\n");
+        rig.dataFolder.Write("p3.patch", "mendkit-patch 1\nmodel SAMPLE01*\ncodeplug R03.07.*\ncodeplug R02.02.*\nset phase3 1 1\n");
         EXPECT_EQ(CPatcher(0, rig.dataFolder.File("p3.patch")).Patch(), PatchOutcome::Unsupported);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20149});
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 0u);
@@ -143,7 +143,7 @@ TEST(Patcher, NothingIsWrittenWhenThePatchOrItsUndoDataCannotBeTrusted)
 {
     {
         OperationRig rig;
-        rig.dataFolder.Write("bad.patch", "mendkit-patch 1\nmodel H25*\ncodeplug R03*\nset phase3 105 1\n");
+        rig.dataFolder.Write("bad.patch", "mendkit-patch 1\nmodel SAMPLE*\ncodeplug R03*\nset phase3 105 1\n");
         EXPECT_EQ(CPatcher(0, rig.dataFolder.File("bad.patch")).Patch(), PatchOutcome::Failed);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20191});
         ASSERT_EQ(rig.feedback.Notes().size(), 1u);

@@ -14,7 +14,7 @@ TEST(RadioInfoTest, ReadsTheTenFieldsAndResetsTheRadio)
     SimulatedRadio sim("default");
     const RadioInfoResult result = ReadRadioInfo(0);
     ASSERT_EQ(result.outcome, RadioInfoOutcome::Ok);
-    EXPECT_EQ(result.fields.modelNumber, "H25TVA0A1B");
+    EXPECT_EQ(result.fields.modelNumber, "SAMPLE01TA");
     EXPECT_EQ(result.fields.softwareVersion, "R03.07.05");
     EXPECT_EQ(result.fields.regionalId, "North America");
     EXPECT_FALSE(result.fields.esn.empty());
@@ -42,7 +42,7 @@ TEST(RadioInfoTest, NotSupportedLaterItemsShowNotAvailable)
     ASSERT_EQ(result.outcome, RadioInfoOutcome::Ok);
     EXPECT_EQ(result.fields.softwareVersion, "n/a");
     EXPECT_EQ(result.fields.regionalId, "n/a");
-    EXPECT_EQ(result.fields.modelNumber, "H25TVA0A1B");
+    EXPECT_EQ(result.fields.modelNumber, "SAMPLE01TA");
     EXPECT_TRUE(sim.WasReset());
     EXPECT_TRUE(sim.Feedback().Messages().empty());
 }

@@ -85,6 +85,8 @@ UpgradeRig::UpgradeRig(const std::string& profile, const std::string& faults, bo
 
 UpgradeRig::~UpgradeRig()
 {
+    for (int listener : m_listeners)
+        RemoveOperatorActionListener(listener);
     SetUserDataFolder("");
     TheRadioLink().Attach(nullptr);
 }

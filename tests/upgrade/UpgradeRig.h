@@ -45,6 +45,11 @@ public:
     bool FlashHoldsFirmware();
     bool FlashUntouched() { return Radio().State().flash.IsErased() || flashBefore == Radio().State().flash.Pages(); }
     uint8_t ExpectedTag() const;
+    // Something that happens at the bench when the operator answers a message.
+    void OnOperatorAnswer(OperatorActionListener listener)
+    {
+        m_listeners.push_back(AddOperatorActionListener(std::move(listener)));
+    }
     // The backup files in the data folder.
     std::vector<std::string> Backups() const { return data.Names(); }
     std::string BackupPath(const std::string& name) const { return data.File(name); }
@@ -64,6 +69,7 @@ public:
 private:
     std::unique_ptr<ScopedRuntime> m_runtime;
     std::unique_ptr<ScopedFeedback> m_feedback;
+    std::vector<int> m_listeners;
 };
 
 } // namespace vantrel

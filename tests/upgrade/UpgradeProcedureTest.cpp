@@ -127,6 +127,11 @@ TEST(UpgradeProcedure, Release3RadioGetsItsHardwareCodeplugAndFirmwareAtEveryFla
         ExpectBackupOfRadio(rig, result, 723);
         EXPECT_EQ(rig.Radio().State().loaderRate, rate);
     }
+    // The MEQ platform's radio, found by its extended IC version.
+    UpgradeRig rig("meq");
+    const UpgradeResult result = rig.Run();
+    ExpectUpgraded(rig, result, kHardwareOnly, 1);
+    ExpectBackupOfRadio(rig, result, 723);
 }
 
 TEST(UpgradeProcedure, OlderReleasesAreConvertedAndMigrated)

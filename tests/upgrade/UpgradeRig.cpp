@@ -132,4 +132,42 @@ uint8_t UpgradeRig::ExpectedTag() const
     return tags.Next();
 }
 
+Request DecodeRequest(const std::vector<uint8_t>& message)
+{
+    size_t at = 1;
+    Request r;
+    r.opcode = message[0] >> 4;
+    if (r.opcode == 0x0F) r.opcode = message[at++];
+    if ((message[0] & 0x0F) == 0x0F) at += 2;
+    const size_t addressAt = r.opcode == 0x11 ? at + 1 : at;
+    if ((r.opcode == 0x11 || r.opcode == 0x17) && message.size() >= addressAt + 4)
+        r.address = (message[addressAt] << 16) | (message[addressAt + 1] << 8) | message[addressAt + 2];
+    return r;
+}
+
+uint32_t RequestNumber(const std::string& profile, const RequestMatch& match, int skip)
+{
+    UpgradeRig clean(profile);
+    EXPECT_EQ(clean.Run().outcome, UpgradeOutcome::Succeeded);
+    const auto& requests = clean.Radio().Requests();
+    EXPECT_EQ(requests.size(), clean.Radio().MessageCount());
+    for (size_t i = 0; i < requests.size(); ++i) {
+        if (match(DecodeRequest(requests[i])) && skip-- == 0) return static_cast<uint32_t>(i + 1);
+    }
+    return 0;
+}
+
+RequestMatch ReadAt(uint32_t address)
+{
+    return [address](const Request& r) { return r.opcode == 0x11 && r.address == address; };
+}
+RequestMatch WriteAt(uint32_t address)
+{
+    return [address](const Request& r) { return r.opcode == 0x17 && r.address == address; };
+}
+RequestMatch Opcode(uint8_t opcode)
+{
+    return [opcode](const Request& r) { return r.opcode == opcode; };
+}
+
 } // namespace vantrel

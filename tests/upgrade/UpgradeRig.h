@@ -7,6 +7,7 @@
 #include "support/RecordingFeedback.h"
 #include "upgrade/UpgradeProcedure.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -71,5 +72,22 @@ private:
     std::unique_ptr<ScopedFeedback> m_feedback;
     std::vector<int> m_listeners;
 };
+
+// A request the radio took in normal or loader mode: its opcode, and the
+// address of a read-memory or write-memory request.
+struct Request {
+    uint8_t opcode = 0;
+    uint32_t address = 0;
+};
+Request DecodeRequest(const std::vector<uint8_t>& message);
+
+// The number of the first request of a clean upgrade of the profile that
+// matches (after `skip` earlier matches), counted as the simulated radio counts
+// them for its faults; 0 when none matches.
+using RequestMatch = std::function<bool(const Request&)>;
+uint32_t RequestNumber(const std::string& profile, const RequestMatch& match, int skip = 0);
+RequestMatch ReadAt(uint32_t address);
+RequestMatch WriteAt(uint32_t address);
+RequestMatch Opcode(uint8_t opcode);
 
 } // namespace vantrel

@@ -203,8 +203,8 @@ RunTimes RunOnce(Clock& baseClock, uint32_t flashRate, const std::string& folder
     PauseCountingClock clock(baseClock);
     SimBench bench(clock);
     PortRouter router;
-    const SimBench::Maker simMaker = bench.Maker();
-    router.SetSimMaker([&](const std::string& target) {
+    const PortRouter::Maker simMaker = bench.Maker();
+    router.SetSimMaker([&](const std::string& target) -> std::unique_ptr<SerialDevice> {
         return std::make_unique<CountingDevice>(simMaker(target), times.wireSeconds);
     });
     router.SetSlotTarget(0, "sim:phase12-r2");

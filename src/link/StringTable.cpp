@@ -12,7 +12,8 @@ struct StringEntry {
 };
 
 // Every operator-visible text of the program, sorted by id. Ids 20170 to 20199
-// are texts this program adds for failures that have no message of their own.
+// and from 20206 on are texts this program adds for failures and notes that have
+// no message of their own.
 constexpr StringEntry kStrings[] = {
     {20000, "Error"},
     {20001, "The serial port %s could not be opened.\nIt may be in use by another program."},
@@ -99,6 +100,11 @@ constexpr StringEntry kStrings[] = {
     {20203, "EMEA"},
     {20204, "Asia"},
     {20205, "No Region defined"},
+    {20206, "The radio's EEPROM data was saved to %s"},
+    {20207, "The radio's EEPROM data was restored from the backup.\nSet the flash adapter switch to OFF(Normal Operation) and turn the radio OFF and then ON again."},
+    {20208, "Restoring the radio's EEPROM data failed. Keep the backup file and try again."},
+    {20209, "The backup file is damaged or incomplete. Nothing was written to the radio."},
+    {20210, "The backup file could not be opened."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},

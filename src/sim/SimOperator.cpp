@@ -48,6 +48,7 @@ void SimOperator::OnAnswer(uint32_t id, int answer)
         break;
     case 20154:
     case 20136:
+    case 20207:
         ask = Ask::Normal;
         break;
     case 20132:

@@ -6,6 +6,10 @@
 #include "data/ModelTable.h"
 #include "data/ModelTableRules.h"
 #include "data/VersionTable.h"
+#include "sim/CodeplugGenerator.h"
+#include "upgrade/CodeplugLayout.h"
+
+#include <algorithm>
 
 namespace vantrel {
 namespace {
@@ -45,6 +49,13 @@ std::vector<uint8_t> PlatformIdentifierBytes()
     return {PlatformIdentifier(), PlatformIdentifier() + kPlatformIdentifierSize};
 }
 
+// The codeplug a sample radio carries, by the firmware release it runs.
+enum class Codeplug {
+    OldLayout2, // release 1 and 2 firmware: old application layout, version 2
+    OldLayout3, // release 2 firmware on Phase 3 radios: old layout, version 3
+    NewLayout,  // release 3 firmware
+};
+
 // Identity of one sample radio. By default a TORVA radio whose codeplug part
 // number is the specific key of a model row.
 struct SampleIdentity {
@@ -61,7 +72,9 @@ struct SampleIdentity {
     std::vector<uint8_t> platformId = PlatformIdentifierBytes();
     uint8_t region = 1;
     bool phase3 = true;
-    bool newApplicationLayout = true; // release 3 firmware
+    Codeplug codeplug = Codeplug::NewLayout;
+    uint8_t marker = 0xC3; // the codeplug marker the radio's firmware left
+    uint32_t seed = 1;
     std::vector<int> unsupportedItems;
 };
 
@@ -70,63 +83,37 @@ std::vector<uint8_t> Text(const std::string& s)
     return {s.begin(), s.end()};
 }
 
-void PutBlock(std::vector<uint8_t>& e, uint32_t start, uint32_t length, uint8_t seed)
+// The serial number in block 1's record, as a radio keeps it there too.
+void PutSerial(CodeplugDescription& description, const std::string& serial)
 {
-    // Block bytes, then the checksum that makes 0x5A minus their sum.
-    uint8_t sum = 0;
-    for (uint32_t i = 0; i + 1 < length; ++i) {
-        if (e[start + i] == 0xFF) e[start + i] = static_cast<uint8_t>(seed + i * 7);
-        sum = static_cast<uint8_t>(sum + e[start + i]);
-    }
-    e[start + length - 1] = static_cast<uint8_t>(0x5A - sum);
+    GeneratedBlock* block1 = description.Block(1);
+    if (block1 == nullptr || block1->records.size() < kSerialNumberSize) return;
+    std::fill_n(block1->Record(0) + kRecordSerialNumber, kSerialNumberSize, uint8_t{' '});
+    std::copy_n(serial.begin(), std::min<size_t>(serial.size(), kSerialNumberSize),
+                block1->Record(0) + kRecordSerialNumber);
 }
 
-// A sample EEPROM: hardware codeplug blocks with valid checksums, the tuning
-// length, and an application codeplug header with one block.
 std::vector<uint8_t> BuildEeprom(const SampleIdentity& id)
 {
-    std::vector<uint8_t> e(kSimEepromSize, 0xFF);
-    const uint32_t hw = id.phase3 ? 640 : 512;
-    e[0] = static_cast<uint8_t>(hw >> 8);
-    e[1] = static_cast<uint8_t>(hw & 0xFF);
-    e[2] = 0x00;
-    e[3] = 0x01;
-    e[22] = id.phase3 ? 97 : 91;
-    struct Block {
-        uint32_t start, length;
-    };
-    const Block phase3[] = {{4, 17}, {21, 102}, {123, 106}, {229, 81}, {310, 198}, {508, 37}, {545, 95}};
-    const Block phase12[] = {{4, 17}, {21, 96}, {117, 88}, {205, 80}, {285, 153}, {438, 37}, {475, 37}};
-    uint8_t seed = 0x11;
-    for (const Block& b : id.phase3 ? phase3 : phase12)
-        PutBlock(e, b.start, b.length, seed += 0x13);
-
-    // Application codeplug at L: header, length A, trailer and directory addresses, blocks.
-    const uint32_t appLength = 0x0180;
-    const uint32_t end = hw + appLength + 3;
-    for (uint32_t i = 0; i < 5; ++i)
-        e[hw + i] = static_cast<uint8_t>(0x30 + i);
-    e[hw + 5] = static_cast<uint8_t>(appLength >> 8);
-    e[hw + 6] = static_cast<uint8_t>(appLength & 0xFF);
-    const uint32_t trailer = end - 8;
-    const uint32_t directory = end - 4;
-    e[hw + 7] = static_cast<uint8_t>(trailer >> 8);
-    e[hw + 8] = static_cast<uint8_t>(trailer & 0xFF);
-    e[hw + 9] = static_cast<uint8_t>(directory >> 8);
-    e[hw + 10] = static_cast<uint8_t>(directory & 0xFF);
-    // The codeplug marker (Phase 3 at 683, Phase 1/2 at 555) is set: at least 127.
-    e[id.phase3 ? 683 : 555] = 0xC3;
-    // First block: identifier, record length, count, records, checksum.
-    const uint32_t first = hw + 11;
-    const uint32_t record = id.newApplicationLayout ? 67 : 40;
-    e[first] = 0x01;
-    e[first + 1] = static_cast<uint8_t>(record >> 8);
-    e[first + 2] = static_cast<uint8_t>(record & 0xFF);
-    e[first + 3] = 0x01;
-    PutBlock(e, first, record + 5, 0x42);
-    for (uint32_t a = first + record + 5; a < trailer; ++a)
-        e[a] = static_cast<uint8_t>(a * 13);
-    return e;
+    CodeplugDescription description;
+    if (id.codeplug == Codeplug::NewLayout) {
+        NewCodeplugOptions options;
+        options.marker = id.marker;
+        options.seed = id.seed;
+        description = DescribeNewCodeplug(options);
+    } else {
+        OldCodeplugOptions options;
+        options.phase3 = id.phase3;
+        options.layoutVersion = id.codeplug == Codeplug::OldLayout3 ? 3 : 2;
+        options.marker = id.marker;
+        options.seed = id.seed;
+        description = DescribeOldCodeplug(options);
+    }
+    PutSerial(description, id.serial);
+    const std::vector<uint8_t> codeplug = BuildCodeplugImage(description);
+    std::vector<uint8_t> eeprom(kSimEepromSize, 0xFF);
+    std::copy_n(codeplug.begin(), std::min(codeplug.size(), eeprom.size()), eeprom.begin());
+    return eeprom;
 }
 
 SimRadioConfig BuildRadio(const std::string& profile, const SampleIdentity& id)
@@ -155,6 +142,17 @@ SimRadioConfig BuildRadio(const std::string& profile, const SampleIdentity& id)
     return config;
 }
 
+// A radio with release 1 or 2 firmware: the old application layout, and the
+// marker value such firmware leaves (below 127, so the upgrade inverts it).
+void OldRadio(SampleIdentity& id, bool phase3, Codeplug codeplug, const char* software, const char* codeplugVersion)
+{
+    id.phase3 = phase3;
+    id.codeplug = codeplug;
+    id.software = software;
+    id.codeplugVersion = codeplugVersion;
+    id.marker = 0x3C;
+}
+
 struct Profile {
     const char* name;
     std::function<void(SampleIdentity&)> adjust;
@@ -164,27 +162,23 @@ const std::vector<Profile>& Profiles()
 {
     static const std::vector<Profile> profiles = {
         {kSimDefaultProfile, [](SampleIdentity&) {}},
+        // Release 1 runs only on the models of some columns.
         {"phase12-r1",
          [](SampleIdentity& id) {
-             id.phase3 = false;
-             id.newApplicationLayout = false;
-             id.software = "R01.00.21";
-             id.codeplugVersion = "R01.00.20";
-             id.model = FirstRow("part number", "R01.00.21").modelNumber;
-             id.codeplugPart = FirstRow("part number", "R01.00.21").codeplugKey;
+             OldRadio(id, false, Codeplug::OldLayout2, "R01.00.20", "R01.00.20");
+             id.model = FirstRow("part number", "R01.00.20").modelNumber;
+             id.codeplugPart = FirstRow("part number", "R01.00.20").codeplugKey;
+             id.seed = 2;
          }},
         {"phase12-r2",
          [](SampleIdentity& id) {
-             id.phase3 = false;
-             id.newApplicationLayout = false;
-             id.software = "R02.02.04";
-             id.codeplugVersion = "R02.02.00";
+             OldRadio(id, false, Codeplug::OldLayout2, "R02.02.04", "R02.02.00");
+             id.seed = 3;
          }},
         {"phase3-r2",
          [](SampleIdentity& id) {
-             id.newApplicationLayout = false;
-             id.software = "R02.01.03";
-             id.codeplugVersion = "R02.01.00";
+             OldRadio(id, true, Codeplug::OldLayout3, "R02.01.03", "R02.01.00");
+             id.seed = 4;
          }},
         // Taken only by its model's "MEQ_DEF***" row: a TORVA radio of the same
         // model and part number is not supported.
@@ -192,7 +186,19 @@ const std::vector<Profile>& Profiles()
          [](SampleIdentity& id) {
              id.model = FirstRow(kMeqDefaultKey).modelNumber;
              id.codeplugPart = kUnlistedMeqPart;
+             id.firmwarePart = "MEQ_FW0038";
              id.icVersions = {0x21, 0xFE, 0x03, 0x07};
+             id.seed = 5;
+         }},
+        // A release 2 MEQ radio, also taken by its model's default-key row.
+        {"meq-r2",
+         [](SampleIdentity& id) {
+             OldRadio(id, true, Codeplug::OldLayout3, "R02.02.03", "R02.02.00");
+             id.model = FirstRow(kMeqDefaultKey, "R02.02.03").modelNumber;
+             id.codeplugPart = kUnlistedMeqPart;
+             id.firmwarePart = "MEQ_FW0038";
+             id.icVersions = {0x21, 0xFE, 0x03, 0x07};
+             id.seed = 6;
          }},
         {"default-key",
          [](SampleIdentity& id) {

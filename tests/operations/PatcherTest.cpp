@@ -163,7 +163,7 @@ TEST(Patcher, NothingIsWrittenWhenThePatchOrItsUndoDataCannotBeTrusted)
 {
     {
         OperationRig rig;
-        rig.dataFolder.Write("bad.patch", "mendkit-patch 1\nmodel H25*\ncodeplug R03*\nset phase3 105 1\n");
+        rig.dataFolder.Write("bad.patch", "mendkit-patch 1\nmodel SAMPLE*\ncodeplug R03*\nset phase3 105 1\n");
         EXPECT_EQ(CPatcher(0, rig.dataFolder.File("bad.patch")).Patch(), PatchOutcome::Failed);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20191});
         ASSERT_EQ(rig.feedback.Notes().size(), 1u);

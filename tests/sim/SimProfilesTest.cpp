@@ -1,5 +1,7 @@
 #include "sim/SimProfiles.h"
 
+#include "upgrade/CodeplugValidator.h"
+
 #include <gtest/gtest.h>
 
 namespace vantrel {
@@ -35,7 +37,12 @@ TEST(SimProfiles, EveryProfileIsAConsistentRadio)
                       static_cast<uint8_t>(0x5A - ByteSum(s.eeprom, edges[b], length - 1)))
                 << name << " block " << b + 1;
         }
-        EXPECT_GE(s.eeprom[hw == 640 ? 683 : 555], 127) << name << ": marker set";
+        // Release 3 firmware keeps the new application layout with the marker
+        // set; older firmware the old layout, with the marker below 127.
+        const bool release3 = s.items[3].value.at(2) == '3';
+        const ApplicationLayout layout = release3 ? ApplicationLayout::New : ApplicationLayout::Old;
+        EXPECT_EQ(ValidateCodeplugImage(s.eeprom, layout), CodeplugProblems{}) << name;
+        EXPECT_EQ(s.eeprom[hw == 640 ? 683 : 555] >= 127, release3) << name << ": marker";
         EXPECT_EQ(s.items[2].value.size(), 5u) << name << ": ESN";
         if (!name.starts_with("platform-")) {
             EXPECT_EQ(s.items[15].value.size(), 16u) << name << ": platform identifier";

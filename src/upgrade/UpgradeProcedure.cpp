@@ -1,0 +1,375 @@
+#include "upgrade/UpgradeProcedure.h"
+
+#include "data/ModelTable.h"
+#include "flash/FlashFileSet.h"
+#include "flash/FlashLoader.h"
+#include "link/Feedback.h"
+#include "link/RadioCommands.h"
+#include "link/RadioLink.h"
+#include "platform/Files.h"
+#include "platform/Runtime.h"
+#include "upgrade/CodeplugConversion.h"
+#include "upgrade/CodeplugLayout.h"
+#include "upgrade/HardwareMigration.h"
+#include "upgrade/UpgradeBackup.h"
+#include "upgrade/UpgradeLengths.h"
+
+#include <cstring>
+#include <random>
+#include <span>
+#include <vector>
+
+namespace vantrel {
+namespace {
+
+constexpr uint32_t kNormalRate = 9600;
+constexpr uint32_t kBeforeBootcodeMs = 1000;
+constexpr uint8_t kMarkerSet = 127;
+
+constexpr uint32_t kIdReadingEeprom = 20130;
+constexpr uint32_t kIdWritingEeprom = 20131;
+constexpr uint32_t kIdResetting = 20135;
+constexpr uint32_t kIdCheckingRadio = 20143;
+constexpr uint32_t kIdUpgradeFailed = 20146;
+constexpr uint32_t kIdOpenEepromData = 20152;
+constexpr uint32_t kIdBootcodeRetry = 20153;
+constexpr uint32_t kIdUpgradeDone = 20154;
+constexpr uint32_t kIdFlashingFailed = 20158;
+constexpr uint32_t kIdRetryFlashing = 20159;
+
+constexpr int kErrorNotSupported = 1;
+constexpr int kErrorBattery = 2;
+
+bool ReadByteAt(uint32_t address, uint8_t& value)
+{
+    return ReadMemorySpan(&value, address, address + 1);
+}
+
+bool WriteByteAt(uint32_t address, uint8_t value)
+{
+    return WriteMemorySpan(&value, address, address + 1);
+}
+
+bool ReadWordAt(uint32_t address, uint32_t& value)
+{
+    uint8_t high = 0;
+    uint8_t low = 0;
+    if (!ReadByteAt(address, high) || !ReadByteAt(address + 1, low)) return false;
+    value = (static_cast<uint32_t>(high) << 8) | low;
+    return true;
+}
+
+uint32_t FreshSeed()
+{
+    std::random_device device;
+    return device();
+}
+
+// One run of the upgrade: the working state of the procedure and its steps in
+// order. Every step runs only while ok holds; the first failure shows its own
+// message and the run ends with one summary message.
+class CUpgradeRun {
+public:
+    CUpgradeRun(const UpgradeSettings& settings, const UpgradeHooks& hooks)
+        : m_settings(settings), m_hooks(hooks), m_files(CarriedFlashFiles(settings.programFolder, settings.flashRate)),
+          m_tags(hooks.tagSeed ? *hooks.tagSeed : FreshSeed())
+    {
+        if (!settings.firmwarePath.empty()) m_files.firmwarePath = settings.firmwarePath;
+    }
+
+    UpgradeResult Run();
+
+private:
+    bool WritesImage() const { return m_plan.hardwareCodeplug != 0 || m_plan.applicationCodeplug != 0; }
+    uint32_t MarkerAddress() const { return m_phase3 ? kPhase3MarkerAddress : kPhase12MarkerAddress; }
+
+    void CheckRadio();
+    void ReadLengths();
+    void SetMarkers();
+    bool DownloadBootcode(); // false: the operator cancelled
+    void RestoreMarkerAfterCancel();
+    void ReadImage();
+    void SaveBackup();
+    void MigrateImage();
+    void WriteImage(CRadioConnection& connection);
+    void FlashFirmware();
+    bool IsSameRadio(); // over the attached link
+    void ResetRadioAtFlashRate();
+
+    UpgradeSettings m_settings;
+    UpgradeHooks m_hooks;
+    FlashFileSet m_files;
+    TagByteSource m_tags;
+    std::unique_ptr<CFlashLoader> m_loader;
+
+    bool m_ok = true;
+    int m_errorIndex = 0;
+    UpgradeLookup m_lookup;
+    UpgradePlan m_plan;
+    bool m_phase3 = false;
+    uint32_t m_imageLength = 0;
+    uint32_t m_bytesRead = 0;
+    uint8_t m_marker = 0;
+    bool m_markerInverted = false;
+    uint8_t m_tagByte = 0;
+    std::vector<uint8_t> m_image = std::vector<uint8_t>(kImageSize, 0);
+    EepromBackup m_backup; // who the radio is, then its EEPROM data
+    std::string m_backupPath;
+};
+
+UpgradeResult CUpgradeRun::Run()
+{
+    m_loader = std::make_unique<CFlashLoader>(m_files, m_settings.flashRate, m_settings.portIndex);
+    SendProgress(WM_PROGRESS_OPEN, 3);
+
+    {
+        CRadioConnection normal(m_settings.portIndex, kNormalRate, m_ok);
+        if (m_ok) CheckRadio();
+        if (m_ok) ReadLengths();
+        if (m_ok) SetMarkers();
+    }
+    if (m_ok) {
+        CurrentClock().Sleep(kBeforeBootcodeMs);
+        if (!DownloadBootcode()) {
+            RestoreMarkerAfterCancel();
+            return {UpgradeOutcome::Cancelled, 0, m_backupPath};
+        }
+    }
+    if (m_ok) ReadImage();
+    if (m_ok && WritesImage()) SaveBackup();
+    if (m_ok) {
+        CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
+        if (m_ok) MigrateImage();
+        if (m_ok && WritesImage()) WriteImage(loader);
+    }
+    if (m_ok && m_plan.firmware != 0) FlashFirmware();
+    if (m_ok) ResetRadioAtFlashRate();
+
+    SendProgress(WM_PROGRESS_CLOSE);
+    if (m_ok) {
+        ShowMessage(kMsgInformation, kIdUpgradeDone);
+        return {UpgradeOutcome::Succeeded, 0, m_backupPath};
+    }
+    ShowMessage(kMsgError, kIdUpgradeFailed + static_cast<uint32_t>(m_errorIndex));
+    return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath};
+}
+
+void CUpgradeRun::CheckRadio()
+{
+    if (!IsBatteryOk()) {
+        m_ok = false;
+        m_errorIndex = kErrorBattery;
+        return;
+    }
+    SendProgress(WM_PROGRESS_TEXT, kIdCheckingRadio);
+    m_lookup = m_hooks.lookup ? m_hooks.lookup() : FindUpgradePlan();
+    m_plan = m_lookup.plan;
+    if (m_plan.supported == 0 || m_lookup.modelRow < 0 || m_lookup.modelRow >= kModelTableRows) {
+        m_ok = false;
+        m_errorIndex = kErrorNotSupported;
+        return;
+    }
+    // Who the radio is, for the backup of its EEPROM data; a radio that keeps
+    // one of these to itself is still upgraded.
+    ReadBackupIdentity(m_backup);
+    TheRadioLink().TakeStatus();
+    SendProgress(WM_PROGRESS_POS, 1);
+}
+
+void CUpgradeRun::ReadLengths()
+{
+    // The hardware codeplug length tells the marker's address even when no
+    // image is written, so it is read for every plan.
+    uint32_t hardwareLength = 0;
+    if (!ReadWordAt(kHardwareLengthAddress, hardwareLength) || !IsKnownHardwareLength(hardwareLength)) {
+        m_ok = false;
+        return;
+    }
+    m_phase3 = hardwareLength == kPhase3HardwareLength;
+    if (!WritesImage()) {
+        SendProgress(WM_PROGRESS_POS, 3);
+        return;
+    }
+    SendProgress(WM_PROGRESS_POS, 2);
+    uint32_t extra = 0;
+    if (m_plan.applicationCodeplug != 0 || m_phase3) {
+        if (!ReadWordAt(SecondLengthAddress(m_plan, hardwareLength), extra)) {
+            m_ok = false;
+            return;
+        }
+    }
+    SendProgress(WM_PROGRESS_POS, 3);
+    // Refused before anything is written: a length beyond the image, an erased
+    // or damaged length word, or a hardware-only plan on a Phase 1/2 radio.
+    m_imageLength = UpgradeImageLength(m_plan, hardwareLength, extra);
+    if (m_imageLength == 0) m_ok = false;
+}
+
+void CUpgradeRun::SetMarkers()
+{
+    if (!ReadByteAt(MarkerAddress(), m_marker)) {
+        m_ok = false;
+        return;
+    }
+    if (m_marker < kMarkerSet) {
+        m_marker = static_cast<uint8_t>(255 - m_marker);
+        if (!WriteByteAt(MarkerAddress(), m_marker)) {
+            m_ok = false;
+            return;
+        }
+        m_markerInverted = true;
+    }
+    m_tagByte = m_tags.Next();
+    if (!WriteByteAt(kTagByteAddress, m_tagByte)) m_ok = false;
+}
+
+bool CUpgradeRun::DownloadBootcode()
+{
+    if (m_loader->LoadBootcode(true)) return true;
+    if (m_loader->cancelled) return false;
+    ShowMessage(kMsgWarning, kIdBootcodeRetry);
+    m_ok = m_loader->LoadBootcode(false);
+    return true;
+}
+
+void CUpgradeRun::RestoreMarkerAfterCancel()
+{
+    if (!m_markerInverted) return;
+    bool opened = false;
+    CRadioConnection normal(m_settings.portIndex, kNormalRate, opened);
+    uint8_t value = 0;
+    if (opened && ReadByteAt(MarkerAddress(), value) && WriteByteAt(MarkerAddress(), static_cast<uint8_t>(255 - value)))
+        ResetRadio();
+}
+
+void CUpgradeRun::ReadImage()
+{
+    CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
+    if (!m_ok) return;
+    uint8_t marker = 0;
+    // The loader must see the marker this run set; otherwise it is not the
+    // radio (or not the EEPROM) the run prepared.
+    if (!ReadByteAt(MarkerAddress(), marker) || marker < kMarkerSet) {
+        m_ok = false;
+        return;
+    }
+    if (!WritesImage()) return;
+    SendProgress(WM_PROGRESS_TEXT, kIdReadingEeprom);
+    if (!ReadMemoryRange(m_image.data(), 0, m_imageLength)) {
+        m_ok = false;
+        return;
+    }
+    m_bytesRead = m_imageLength;
+}
+
+void CUpgradeRun::SaveBackup()
+{
+    // The radio's data as it was before this run: the marker byte goes back
+    // to the value it had before the run inverted it.
+    std::vector<uint8_t> before(m_image.begin(), m_image.begin() + m_bytesRead);
+    if (m_markerInverted && MarkerAddress() < before.size())
+        before[MarkerAddress()] = static_cast<uint8_t>(255 - m_marker);
+    m_backup.kind = EepromBackupKind::Backup;
+    m_backup.start = 0;
+    m_backup.bytes = std::move(before);
+    m_backupPath = SaveUpgradeBackup(m_backup);
+    if (m_backupPath.empty()) m_ok = false;
+}
+
+void CUpgradeRun::MigrateImage()
+{
+    std::vector<uint8_t> data;
+    const std::string dataPath = m_settings.programFolder + ModelTableRow(m_lookup.modelRow).eepromDataFile;
+    if (!ReadWholeFile(dataPath, data) || !IsEepromDataFileLongEnough(data)) {
+        ShowMessage(kMsgError, kIdOpenEepromData);
+        m_ok = false;
+        return;
+    }
+    const std::span<uint8_t> image(m_image);
+    if (m_plan.applicationCodeplug != 0) {
+        m_imageLength = ConvertApplicationCodeplug(image, m_phase3, m_bytesRead);
+        if (m_imageLength == 0) {
+            m_ok = false;
+            return;
+        }
+    }
+    if (m_plan.hardwareCodeplug != 0 &&
+        MigrateHardwareCodeplug(image, data, m_phase3, m_lookup.column) != HardwareMigrationResult::Done) {
+        m_ok = false;
+        return;
+    }
+    // A written image carries the new layout, whose marker lies at 683, and
+    // overwrites it again; without an image the marker goes back where it was
+    // read, and only when this run inverted it.
+    if (WritesImage()) {
+        if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) {
+            m_ok = false;
+            return;
+        }
+    } else if (m_markerInverted && !WriteByteAt(MarkerAddress(), static_cast<uint8_t>(255 - m_marker))) {
+        m_ok = false;
+        return;
+    }
+    if (!PatchFirstBlock(image, data)) m_ok = false;
+}
+
+void CUpgradeRun::WriteImage(CRadioConnection& connection)
+{
+    for (;;) {
+        if (m_ok) {
+            SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
+            if (WriteMemoryRange(m_image.data(), 0, m_imageLength)) return;
+        }
+        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
+            m_ok = false;
+            return;
+        }
+        ShowMessage(kMsgWarning, kIdRetryFlashing);
+        connection.Detach();
+        m_ok = m_loader->LoadBootcode(false);
+        connection.Reopen(m_settings.flashRate);
+        if (m_ok) m_ok = IsSameRadio();
+    }
+}
+
+void CUpgradeRun::FlashFirmware()
+{
+    for (;;) {
+        if (m_ok && m_loader->FlashFirmware()) return;
+        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
+            m_ok = false;
+            return;
+        }
+        ShowMessage(kMsgWarning, kIdRetryFlashing);
+        m_ok = m_loader->LoadBootcode(false);
+        if (m_ok) {
+            CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
+            if (m_ok) m_ok = IsSameRadio();
+        }
+    }
+}
+
+bool CUpgradeRun::IsSameRadio()
+{
+    uint8_t tag = 0;
+    return ReadByteAt(kTagByteAddress, tag) && tag == m_tagByte;
+}
+
+void CUpgradeRun::ResetRadioAtFlashRate()
+{
+    CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
+    if (!m_ok) return;
+    SendProgress(WM_PROGRESS_TEXT, kIdResetting);
+    SendProgress(WM_PROGRESS_HIDEBAR);
+    m_ok = ResetRadio();
+}
+
+} // namespace
+
+UpgradeResult RunUpgrade(const UpgradeSettings& settings, const UpgradeHooks& hooks)
+{
+    CUpgradeRun run(settings, hooks);
+    return run.Run();
+}
+
+} // namespace vantrel

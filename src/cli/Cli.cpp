@@ -6,6 +6,7 @@
 
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
+#include "flash/CodeplugWriter.h"
 
 namespace vantrel {
 
@@ -45,6 +46,34 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
         ->required()
         ->check(CLI::IsMember({"firmware", "codeplugs", "bootcodes", "all"}));
 
+    auto* upgrade = app.add_subcommand("upgrade", "upgrade the connected radio: bootcode, EEPROM migration, firmware");
+    std::string selectedFirmware;
+    upgrade->add_option("--firmware", selectedFirmware, "flash this S-record firmware file instead of tor5t.mot")
+        ->check(CLI::ExistingFile);
+    auto* restore = app.add_subcommand("restore", "write a saved EEPROM backup back into a radio");
+    std::string backupPath;
+    restore->add_option("BACKUP", backupPath, "a backup file saved by an upgrade")->required();
+
+    auto* writeCodeplug = app.add_subcommand("write-codeplug", "write a codeplug S-record file into the radio");
+    CodeplugWriteOptions writeOptions;
+    writeCodeplug->add_option("FILE", writeOptions.codeplugPath, "the codeplug file")->required();
+    std::string layout = "3to3";
+    writeCodeplug->add_option("--layout", layout, "radio to file layout: 12to12, 3to3 or 12to3")
+        ->check(CLI::IsMember({"12to12", "3to3", "12to3"}))
+        ->capture_default_str();
+    bool noHardware = false, noTuning = false, noApplication = false, noRegion = false, noSerial = false,
+         noEsn = false, noBackup = false;
+    writeCodeplug->add_flag("--no-hardware", noHardware, "do not write the hardware codeplug");
+    writeCodeplug->add_flag("--no-tuning", noTuning, "do not keep the radio's tuning data");
+    writeCodeplug->add_flag("--no-application", noApplication, "do not write the application codeplug");
+    writeCodeplug->add_flag("--no-region", noRegion, "do not keep the radio's Regional ID");
+    writeCodeplug->add_flag("--no-serial", noSerial, "do not keep the radio's serial number");
+    writeCodeplug->add_flag("--no-esn", noEsn, "do not keep the radio's ESN");
+    writeCodeplug->add_flag("--no-backup", noBackup, "do not save the EEPROM range that will be overwritten");
+
+    auto* patch = app.add_subcommand("patch", "patch the connected radio with the program folder's mendkit.patch");
+    auto* unpatch = app.add_subcommand("unpatch", "set the connected radio back to its values before the patch");
+
     std::vector<std::string> args;
     for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
     try {
@@ -67,6 +96,19 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
         }
     }
 
+    if (writeCodeplug->parsed()) {
+        writeOptions.layout = layout == "12to12"  ? CodeplugLayoutChoice::Phase12ToPhase12
+                              : layout == "12to3" ? CodeplugLayoutChoice::Phase12ToPhase3
+                                                  : CodeplugLayoutChoice::Phase3ToPhase3;
+        writeOptions.writeHardware = !noHardware;
+        writeOptions.saveTuning = !noTuning;
+        writeOptions.writeApplication = !noApplication;
+        writeOptions.saveRegionalId = !noRegion;
+        writeOptions.saveSerialNumber = !noSerial;
+        writeOptions.saveEsn = !noEsn;
+        writeOptions.backup = !noBackup;
+    }
+
     CliSession session(options, out, err, in);
     if (!session.Start()) return kExitUsage;
     int status = kExitFailed;
@@ -75,6 +117,11 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     else if (region->parsed()) status = RunRegionGetCommand(session);
     else if (ports->parsed()) status = RunPortsCommand(session);
     else if (exportCommand->parsed()) status = RunExportCommand(session, exportWhat);
+    else if (upgrade->parsed()) status = RunUpgradeCommand(session, selectedFirmware);
+    else if (restore->parsed()) status = RunRestoreCommand(session, backupPath);
+    else if (writeCodeplug->parsed()) status = RunWriteCodeplugCommand(session, writeOptions);
+    else if (patch->parsed()) status = RunPatchCommand(session, false);
+    else if (unpatch->parsed()) status = RunPatchCommand(session, true);
     if (!session.Finish() && status == kExitOk) status = kExitFailed;
     return status;
 }

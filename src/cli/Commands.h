@@ -6,6 +6,7 @@
 namespace vantrel {
 
 class CliSession;
+struct CodeplugWriteOptions;
 
 // The commands of vantrel-cli; each returns the exit status.
 int RunInfoCommand(CliSession& session);
@@ -15,6 +16,12 @@ int RunRegionSetCommand(CliSession& session, const std::string& value);
 int RunPortsCommand(CliSession& session);
 // what: firmware, codeplugs, bootcodes or all; the sources and outputs are in the program folder.
 int RunExportCommand(CliSession& session, const std::string& what);
+
+// selectedFirmware: an S-record firmware file to flash instead of the carried one.
+int RunUpgradeCommand(CliSession& session, const std::string& selectedFirmware);
+int RunRestoreCommand(CliSession& session, const std::string& backupPath);
+int RunWriteCodeplugCommand(CliSession& session, const CodeplugWriteOptions& options);
+int RunPatchCommand(CliSession& session, bool undo);
 
 // Parses a region argument; false for anything that is not a region.
 bool ParseRegionArgument(const std::string& text, uint8_t& value);

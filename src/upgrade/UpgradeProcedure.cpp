@@ -75,6 +75,7 @@ public:
           m_tags(hooks.tagSeed ? *hooks.tagSeed : FreshSeed())
     {
         if (!settings.firmwarePath.empty()) m_files.firmwarePath = settings.firmwarePath;
+        m_files.firmwareIsSRecord = settings.firmwareSelected;
     }
 
     UpgradeResult Run();

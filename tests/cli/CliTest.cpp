@@ -140,5 +140,37 @@ TEST(CliTest, ExportWritesIntoTheGivenFolder)
     std::filesystem::remove_all(folder);
 }
 
+TEST(CliTest, UpgradeOfTheSimulatedRadioEndsWithSuccessAndKeepsABackup)
+{
+    const std::filesystem::path folder = TempPath("upgrade");
+    const std::filesystem::path data = TempPath("upgrade-data");
+    std::filesystem::create_directories(folder);
+    for (const auto& entry : std::filesystem::directory_iterator(VANTREL_BIN_DIR)) {
+        if (entry.path().extension() == ".0") std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+    }
+    ASSERT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
+
+    // Without --yes nobody answers the bootstrap prompt: the run is cancelled.
+    CliRun run = RunCommand({"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2",
+                             "upgrade"});
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+
+    run = RunCommand({"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2", "--yes",
+                      "upgrade"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Upgrade Successfully done!\nSet the flash adapter switch to OFF(Normal Operation) and "
+                           "turn the radio OFF and then ON again."),
+              std::string::npos);
+    EXPECT_NE(run.out.find("The radio's EEPROM data was saved to " + data.string()), std::string::npos) << run.out;
+
+    // A backup file that is not one is refused before anything is sent.
+    const std::filesystem::path bogus = folder / "bogus.vbk";
+    std::ofstream(bogus) << "not a backup";
+    run = RunCommand({"--folder", folder.string(), "--yes", "restore", bogus.string()});
+    EXPECT_EQ(run.status, 1);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(data);
+}
+
 }  // namespace
 }  // namespace vantrel

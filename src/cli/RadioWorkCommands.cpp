@@ -1,0 +1,68 @@
+#include "cli/Cli.h"
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+#include "flash/CodeplugWriter.h"
+#include "operations/Patcher.h"
+#include "platform/Files.h"
+#include "upgrade/RestoreBackup.h"
+#include "upgrade/UpgradeProcedure.h"
+
+namespace vantrel {
+
+int RunUpgradeCommand(CliSession& session, const std::string& selectedFirmware)
+{
+    UpgradeSettings settings;
+    settings.portIndex = session.PortIndex();
+    settings.flashRate = session.FlashRate();
+    settings.programFolder = ProgramFolder();
+    if (!selectedFirmware.empty()) {
+        settings.firmwarePath = selectedFirmware;
+        settings.firmwareSelected = true;
+    }
+    switch (RunUpgrade(settings).outcome) {
+    case UpgradeOutcome::Succeeded:
+        return kExitOk;
+    case UpgradeOutcome::Cancelled:
+        return kExitCancelled;
+    case UpgradeOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+int RunRestoreCommand(CliSession& session, const std::string& backupPath)
+{
+    switch (RestoreBackup(backupPath, session.PortIndex(), session.FlashRate(), ProgramFolder())) {
+    case RestoreOutcome::Restored:
+        return kExitOk;
+    case RestoreOutcome::Cancelled:
+        return kExitCancelled;
+    case RestoreOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+int RunWriteCodeplugCommand(CliSession& session, const CodeplugWriteOptions& requested)
+{
+    CodeplugWriteOptions options = requested;
+    options.portIndex = session.PortIndex();
+    switch (WriteCodeplug(options)) {
+    case CodeplugWriteOutcome::Success:
+        return kExitOk;
+    case CodeplugWriteOutcome::Cancelled:
+        return kExitCancelled;
+    case CodeplugWriteOutcome::Failure:
+        break;
+    }
+    return kExitFailed;
+}
+
+int RunPatchCommand(CliSession& session, bool undo)
+{
+    CPatcher patcher(session.PortIndex());
+    const PatchOutcome outcome = undo ? patcher.Undo() : patcher.Patch();
+    return outcome == PatchOutcome::Done ? kExitOk : kExitFailed;
+}
+
+}  // namespace vantrel

@@ -1,4 +1,5 @@
 #include "flash/CodeplugWriter.h"
+#include "upgrade/UpgradeBackup.h"
 
 #include "flash/CodeplugMerge.h"
 #include "images/SRecordFile.h"
@@ -155,15 +156,11 @@ void CodeplugWriteRun::SaveBackup(const WriteRange& range)
     backup.bytes.resize(range.end - range.start);
     m_ok = ReadMemoryRange(backup.bytes.data(), range.start, range.end - range.start);
     if (!m_ok) return;
-    std::string error;
-    const std::string path = WriteEepromBackup(backup, error);
-    if (path.empty()) {
-        ShowMessage(kMsgError, kIdBackupFailed);
-        CurrentFeedback().ShowNote("EEPROM backup failed: " + error);
+    // Saved, read back and named to the operator the same way as an upgrade's.
+    if (SaveUpgradeBackup(backup).empty()) {
         m_ok = false;
         return;
     }
-    CurrentFeedback().ShowNote("EEPROM backup saved to " + path);
     SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
 }
 

@@ -28,7 +28,6 @@ constexpr uint32_t kIdFailed = 20147;
 constexpr uint32_t kIdOpenFileFailed = 20152;
 constexpr uint32_t kIdDone = 20154;
 constexpr uint32_t kIdWriteFailedRetry = 20158;
-constexpr uint32_t kIdBackupFailed = 20190;
 
 // The tuning block is read in these four commands; the last one ends where the
 // radio's tuning block ends (117 or 123).

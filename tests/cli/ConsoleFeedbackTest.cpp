@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/ConsoleFeedback.h"
+
+namespace vantrel {
+namespace {
+
+std::string Contents(std::FILE* f)
+{
+    std::string text;
+    std::rewind(f);
+    char buf[1024];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    return text;
+}
+
+struct Console {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ~Console()
+    {
+        std::fclose(out);
+        std::fclose(err);
+    }
+};
+
+TEST(ConsoleFeedbackTest, ProgressMessagesWhileClosedAreIgnored)
+{
+    Console c;
+    ConsoleFeedback feedback({}, c.out, c.err, nullptr);
+    // A read of hardware blocks sends range, positions and text without opening the window first.
+    feedback.SendProgress(WM_PROGRESS_RANGE, 14);
+    feedback.SendProgress(WM_PROGRESS_POS, 3);
+    feedback.SendProgress(WM_PROGRESS_TEXT, 20130);
+    feedback.SendProgress(WM_PROGRESS_CLOSE, 0);
+    EXPECT_EQ(Contents(c.out), "");
+
+    feedback.SendProgress(WM_PROGRESS_OPEN, 3);
+    feedback.SendProgress(WM_PROGRESS_TEXT, 20143);
+    feedback.SendProgress(WM_PROGRESS_TEXT, 20143);  // said once in a log
+    feedback.SendProgress(WM_PROGRESS_TEXT, 20131);
+    feedback.SendProgress(WM_PROGRESS_CLOSE, 0);
+    EXPECT_EQ(Contents(c.out), "Checking radio data...\nWriting EEPROM data...\n");
+}
+
+TEST(ConsoleFeedbackTest, QuestionsAreAnsweredFromTheOptionsWhenNobodyIsAsked)
+{
+    Console c;
+    ConsoleFeedback::Options options;
+    options.retries = 1;
+    ConsoleFeedback feedback(options, c.out, c.err, nullptr);
+    EXPECT_EQ(feedback.ShowMessageBox(kMsgWarningOkCancel, 20133), 0) << "no --yes: the prompt is cancelled";
+    EXPECT_EQ(feedback.ShowMessageBox(kMsgErrorRetryCancel, 20158), 1) << "one retry allowed";
+    EXPECT_EQ(feedback.ShowMessageBox(kMsgErrorRetryCancel, 20158), 0) << "and no more";
+    EXPECT_EQ(feedback.ShowMessageBox(kMsgInformation, 20154), 1);
+    EXPECT_NE(Contents(c.err).find("Error: An error occured during flashing the radio."), std::string::npos);
+    EXPECT_EQ(feedback.LastErrorId(), 20158u);
+
+    Console y;
+    ConsoleFeedback::Options yes;
+    yes.assumeYes = true;
+    ConsoleFeedback confirmed(yes, y.out, y.err, nullptr);
+    EXPECT_EQ(confirmed.ShowMessageBox(kMsgWarningOkCancel, 20133), 1);
+    EXPECT_EQ(confirmed.ShowMessageBox(kMsgErrorRetryCancel, 20158), 0) << "--yes alone never retries forever";
+}
+
+TEST(ConsoleFeedbackTest, PortFailureNamesThePortAndTheCause)
+{
+    Console c;
+    ConsoleFeedback feedback({}, c.out, c.err, nullptr);
+    feedback.ShowPortOpenFailure("COM3", "no such device");
+    EXPECT_EQ(Contents(c.err),
+              "Error: The serial port COM3 could not be opened.\nIt may be in use by another program.\n"
+              "(no such device)\n");
+}
+
+}  // namespace
+}  // namespace vantrel

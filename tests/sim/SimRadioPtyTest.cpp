@@ -108,12 +108,12 @@ TEST(SimRadioPty, AnswersOnAPseudoTerminalAndMarksItsBreak)
     if (!radio.Running()) GTEST_SKIP() << "vantrel-simradio not built or no pseudo-terminals";
     radio.Setup(B9600, false);
     radio.Write({0xF2, 0x23, 0x10, 0xDA});
-    EXPECT_EQ(radio.ReadFor(1000, 10), Bytes({0xF2, 0x23, 0x10, 0xDA, 0x50, 0xF3, 0x8B, 0x10, 0x01, 0x70}));
+    EXPECT_EQ(radio.ReadFor(3000, 10), Bytes({0xF2, 0x23, 0x10, 0xDA, 0x50, 0xF3, 0x8B, 0x10, 0x01, 0x70}));
 
     // The host switching to 2400 Bd stands for the operator's bootstrap step;
     // the break arrives marked in-band, the sync answer 0xFF doubled.
     radio.Setup(B2400, true);
-    const auto marks = radio.ReadFor(1000, 3);
+    const auto marks = radio.ReadFor(3000, 3);
     ASSERT_GE(marks.size(), 3u);
     EXPECT_EQ(std::vector<uint8_t>(marks.begin(), marks.begin() + 3), Bytes({0xFF, 0x00, 0x00}));
     radio.Write({0xFD});
@@ -132,10 +132,10 @@ TEST(SimRadioPty, AnswersOnAPseudoTerminalAndMarksItsBreak)
         radio.Write(block);
         std::vector<uint8_t> twice = block;
         twice.insert(twice.end(), block.begin(), block.end());
-        EXPECT_EQ(radio.ReadFor(1000, 16), twice);
+        EXPECT_EQ(radio.ReadFor(3000, 16), twice);
     }
     radio.Setup(B38400, true);
-    EXPECT_EQ(radio.ReadFor(1000, 1), Bytes({'P'}));
+    EXPECT_EQ(radio.ReadFor(3000, 1), Bytes({'P'}));
 }
 
 } // namespace

@@ -1,0 +1,27 @@
+#include <QFileDialog>
+
+#include "shell/ShellHooks.h"
+
+namespace vantrel {
+
+QString ChooseSourceFile(QWidget* parent, const QString& title)
+{
+    QFileDialog dialog(parent, title, QStringLiteral("."));
+    dialog.setNameFilters({QStringLiteral("Firmware files (*.0)"), QStringLiteral("All files (*.*)")});
+    dialog.setDefaultSuffix(QStringLiteral("0"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
+}
+
+ShellHooks DefaultShellHooks()
+{
+    ShellHooks hooks;
+    hooks.probePort = &ProbeSerialPort;
+    hooks.listPorts = &ListSerialPorts;
+    hooks.chooseFile = &ChooseSourceFile;
+    return hooks;
+}
+
+}  // namespace vantrel

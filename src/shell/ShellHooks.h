@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "shell/AppSettings.h"
+#include "shell/CConfigurationDlg.h"
+
+class QWidget;
+
+namespace vantrel {
+
+// What the application asks of the machine, in one place so that tests can
+// answer instead: port probing and listing, the open-file dialog, and the
+// newest firmware release the program knows.
+struct ShellHooks {
+    PortProbeFn probePort;
+    ListPortsFn listPorts;
+    // Returns the full path chosen, or an empty string when cancelled.
+    std::function<QString(QWidget* parent, const QString& title)> chooseFile;
+    // The version text of the newest record of the firmware version table.
+    std::function<std::string()> newestFirmwareVersion;
+};
+
+// The machine's own answers.
+ShellHooks DefaultShellHooks();
+
+// The system's open-file dialog for firmware and codeplug sources.
+QString ChooseSourceFile(QWidget* parent, const QString& title);
+
+// A release whose version begins with "T" is a test release.
+bool IsTestRelease(const std::string& version);
+
+}  // namespace vantrel

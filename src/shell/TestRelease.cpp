@@ -1,0 +1,7 @@
+#include "shell/ShellHooks.h"
+
+namespace vantrel {
+
+bool IsTestRelease(const std::string& version) { return !version.empty() && version[0] == 'T'; }
+
+}  // namespace vantrel

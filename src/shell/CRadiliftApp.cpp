@@ -11,6 +11,7 @@
 #include "shell/CAboutDlg.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CMainFrame.h"
+#include "shell/CRadioInfoDlg.h"
 #include "shell/CommandIds.h"
 
 namespace vantrel {
@@ -18,6 +19,8 @@ namespace vantrel {
 CRadiliftApp::CRadiliftApp(Variant variant, QSettings& store, ShellHooks hooks)
     : m_variant(variant), m_store(store), m_hooks(std::move(hooks))
 {
+    m_router.SetDeviceMaker(m_hooks.deviceMaker);
+    m_router.SetSimMaker(m_hooks.simMaker);
     // Everything below the front end reaches the clock, the ports and the
     // operator through these for the whole run.
     m_runtime = std::make_unique<ScopedRuntime>(m_clock, m_router);
@@ -106,7 +109,7 @@ void CRadiliftApp::EditMenu()
 
 bool CRadiliftApp::ConfirmTestRelease()
 {
-    if (!m_hooks.newestFirmwareVersion || !IsTestRelease(m_hooks.newestFirmwareVersion())) return true;
+    if (!m_hooks.newestFirmwareVersion || !IsTestReleaseVersion(m_hooks.newestFirmwareVersion())) return true;
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(LoadMessageText(kIdsAppTitle)),
                     QString::fromUtf8(LoadMessageText(20165)), QMessageBox::Ok | QMessageBox::Cancel, m_frame.get());
     box.setEscapeButton(QMessageBox::Cancel);
@@ -202,7 +205,11 @@ void CRadiliftApp::OnConfiguration()
     for (int i = 0; i < PortRouter::kSlotCount; ++i) m_router.SetSlotTarget(i, dialog.m_slotTargets[static_cast<size_t>(i)]);
 }
 
-void CRadiliftApp::OnRadioInfo() {}
+void CRadiliftApp::OnRadioInfo()
+{
+    CRadioInfoDlg dialog(m_hooks.readRadioInfo, m_nSerialPort, m_frame.get());
+    dialog.exec();
+}
 
 void CRadiliftApp::OnRegionalId() {}
 

@@ -2,6 +2,10 @@
 
 #include "shell/ShellHooks.h"
 
+#if !defined(_WIN32)
+#include "platform/posix/PosixSerialDevice.h"
+#endif
+
 namespace vantrel {
 
 QString ChooseSourceFile(QWidget* parent, const QString& title)
@@ -21,6 +25,9 @@ ShellHooks DefaultShellHooks()
     hooks.probePort = &ProbeSerialPort;
     hooks.listPorts = &ListSerialPorts;
     hooks.chooseFile = &ChooseSourceFile;
+#if !defined(_WIN32)
+    hooks.deviceMaker = &MakePosixSerialDevice;
+#endif
     return hooks;
 }
 

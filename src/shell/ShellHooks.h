@@ -4,21 +4,29 @@
 #include <functional>
 #include <string>
 
+#include "platform/PortRouter.h"
 #include "shell/AppSettings.h"
 #include "shell/CConfigurationDlg.h"
+#include "shell/CRadioInfoDlg.h"
 
 class QWidget;
 
 namespace vantrel {
 
 // What the application asks of the machine, in one place so that tests can
-// answer instead: port probing and listing, the open-file dialog, and the
-// newest firmware release the program knows.
+// answer instead: port probing and listing, the open-file dialog, the devices
+// and radio operations, and the newest firmware release the program knows.
 struct ShellHooks {
     PortProbeFn probePort;
     ListPortsFn listPorts;
     // Returns the full path chosen, or an empty string when cancelled.
     std::function<QString(QWidget* parent, const QString& title)> chooseFile;
+    // The devices behind the slots: serial devices of the machine, and the
+    // simulated radio for "sim".
+    PortRouter::Maker deviceMaker;
+    PortRouter::Maker simMaker;
+    // The radio operations the dialogs run.
+    ReadRadioInfoFn readRadioInfo;
     // The version text of the newest record of the firmware version table.
     std::function<std::string()> newestFirmwareVersion;
 };
@@ -30,6 +38,6 @@ ShellHooks DefaultShellHooks();
 QString ChooseSourceFile(QWidget* parent, const QString& title);
 
 // A release whose version begins with "T" is a test release.
-bool IsTestRelease(const std::string& version);
+bool IsTestReleaseVersion(const std::string& version);
 
 }  // namespace vantrel

@@ -2,6 +2,6 @@
 
 namespace vantrel {
 
-bool IsTestRelease(const std::string& version) { return !version.empty() && version[0] == 'T'; }
+bool IsTestReleaseVersion(const std::string& version) { return !version.empty() && version[0] == 'T'; }
 
 }  // namespace vantrel

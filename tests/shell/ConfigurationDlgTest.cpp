@@ -120,6 +120,8 @@ private slots:
 
         com2->setCurrentText(QStringLiteral("sim"));
         QComboBox* list = Control<QComboBox>(dialog, 1000);
+        dialog.show();
+        SaveShot(&dialog, QStringLiteral("configuration"));
         QCOMPARE(Items(list), (QStringList{"COM1", "COM2", "COM3"}));
         QCOMPARE(list->currentText(), QStringLiteral("COM3"));  // the selection stays on its port
         list->setCurrentIndex(1);

@@ -62,6 +62,7 @@ private slots:
         QFETCH(QStringList, menus);
         Started s(static_cast<Variant>(variant));
         QCOMPARE(MenuLayout(s.Frame()), menus);
+        SaveShot(&s.Frame(), QStringLiteral("main-window-") + QString::fromLatin1(QTest::currentDataTag()));
     }
 
     void titleIsTheVariantsAndNeverNamesADocument()
@@ -196,6 +197,45 @@ private slots:
         Started m(Variant::Mendkit);
         QCOMPARE(m.app->m_bFirmwareSelected, 0);
         QVERIFY(!m.Frame().ToolBar()->actions().contains(m.Frame().Command(cmd::ToolbarUpgrade)));
+    }
+
+    void aboutBoxesShowTheirTexts()
+    {
+        Started s(Variant::Divavav);
+        auto labels = [](QWidget* dialog) {
+            QStringList texts;
+            for (QLabel* label : dialog->findChildren<QLabel*>()) {
+                if (label->isVisibleTo(dialog) && !label->text().isEmpty()) texts << label->text();
+            }
+            return texts;
+        };
+        QStringList about;
+        QString aboutTitle;
+        const auto pending1 = AnswerNextDialog(true, [&](QWidget* dialog) {
+            about = labels(dialog);
+            aboutTitle = dialog->windowTitle();
+            SaveShot(dialog, QStringLiteral("about"));
+        });
+        s.Frame().Command(cmd::ToolbarAbout)->trigger();
+        QCOMPARE(aboutTitle, QStringLiteral("About"));
+        QVERIFY(about.contains(QStringLiteral("Fieldline ZR740 Series Vantrel")));
+        QVERIFY(about.contains(QStringLiteral("Version:  R03.08.08, 06-Oct-2006")));
+        // The template's own product, version and internal-use texts never show.
+        QVERIFY(!about.contains(QStringLiteral("Vantrel Application")));
+        QCOMPARE(about.size(), 3);
+
+        QStringList lab;
+        QString labTitle;
+        const auto pending2 = AnswerNextDialog(true, [&](QWidget* dialog) {
+            lab = labels(dialog);
+            labTitle = dialog->windowTitle();
+            SaveShot(dialog, QStringLiteral("about-lab"));
+        });
+        s.Frame().Command(cmd::AboutLab)->trigger();
+        QCOMPARE(labTitle, QStringLiteral("About Vantrel - Divavav version"));
+        QCOMPARE(lab.mid(0, 3), (QStringList{QString::fromUtf8("Fieldline Radio Vantrel\u2122 Tool"),
+                                             "Version:  D03.00.00a, 03-May-2000",
+                                             "CAUTION: Divavav Version - Internal use only !"}));
     }
 
     void testReleaseQuestionOnlyForATestRelease_data()

@@ -1,0 +1,166 @@
+#include "sim/SimFaults.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace vantrel {
+namespace {
+
+struct KindName {
+    const char* name;
+    SimFaultKind kind;
+    // Events the kind may be tied to; the first is the default event of a bare number.
+    std::vector<SimEvent> events;
+    bool needsWhen;
+    SimFault byDefault; // used when no '@' is given and needsWhen is false
+};
+
+const std::vector<KindName>& Kinds()
+{
+    using K = SimFaultKind;
+    using E = SimEvent;
+    constexpr uint32_t kOpen = SimFault::kOpenEnd;
+    static const std::vector<KindName> kinds = {
+        {"nak", K::Nak, {E::Message}, true, {}},
+        {"silence", K::Silence, {E::Message}, true, {}},
+        {"cut", K::Cut, {E::Message}, true, {}},
+        {"badsum", K::BadChecksum, {E::Message}, true, {}},
+        {"unsupported", K::Unsupported, {E::Message}, true, {}},
+        {"long", K::Long, {E::Message}, true, {}},
+        {"short", K::Short, {E::Message}, true, {}},
+        {"extra", K::Extra, {E::Message}, true, {}},
+        {"wrongecho", K::WrongEcho, {E::Block}, true, {}},
+        {"stuckbreak", K::StuckBreak, {E::Boot}, false, {K::StuckBreak, E::Boot, 1, kOpen}},
+        {"power", K::PowerLoss, {E::Message, E::Block, E::Boot, E::Erase}, true, {}},
+        {"tag", K::TagChange, {E::Message, E::Boot}, true, {}},
+        {"noecho", K::NoEcho, {E::Message}, false, {K::NoEcho, E::Message, 0, kOpen}},
+    };
+    return kinds;
+}
+
+bool ParseNumber(std::string_view text, uint32_t& value)
+{
+    if (text.empty()) return false;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+bool ParseRange(std::string_view text, SimFault& fault)
+{
+    if (text == "*") {
+        fault.first = 1;
+        fault.last = SimFault::kOpenEnd;
+        return true;
+    }
+    const auto dash = text.find('-');
+    if (dash == std::string_view::npos) {
+        if (!ParseNumber(text, fault.first) || fault.first == 0) return false;
+        fault.last = fault.first;
+        return true;
+    }
+    if (!ParseNumber(text.substr(0, dash), fault.first) || fault.first == 0) return false;
+    const auto rest = text.substr(dash + 1);
+    if (rest.empty()) {
+        fault.last = SimFault::kOpenEnd;
+        return true;
+    }
+    return ParseNumber(rest, fault.last) && fault.last >= fault.first;
+}
+
+bool ParseEvent(std::string_view text, SimEvent& event)
+{
+    if (text == "msg")
+        event = SimEvent::Message;
+    else if (text == "block")
+        event = SimEvent::Block;
+    else if (text == "boot")
+        event = SimEvent::Boot;
+    else if (text == "erase")
+        event = SimEvent::Erase;
+    else
+        return false;
+    return true;
+}
+
+bool ParseOne(std::string_view item, SimFault& fault, std::string& error)
+{
+    const auto at = item.find('@');
+    const std::string_view name = item.substr(0, at);
+    const KindName* kind = nullptr;
+    for (const auto& k : Kinds()) {
+        if (name == k.name) kind = &k;
+    }
+    if (!kind) {
+        error = "unknown fault \"" + std::string(name) + "\"";
+        return false;
+    }
+    if (at == std::string_view::npos) {
+        if (kind->needsWhen) {
+            error = "fault \"" + std::string(name) + "\" needs '@' and when it strikes";
+            return false;
+        }
+        fault = kind->byDefault;
+        return true;
+    }
+    fault.kind = kind->kind;
+    std::string_view when = item.substr(at + 1);
+    fault.event = kind->events.front();
+    const auto colon = when.find(':');
+    bool rangeGiven = true;
+    if (colon != std::string_view::npos) {
+        if (!ParseEvent(when.substr(0, colon), fault.event)) {
+            error = "unknown event in \"" + std::string(item) + "\"";
+            return false;
+        }
+        when = when.substr(colon + 1);
+    } else if (ParseEvent(when, fault.event)) {
+        // An event alone: every occurrence.
+        rangeGiven = false;
+        fault.first = 1;
+        fault.last = SimFault::kOpenEnd;
+    }
+    bool allowed = false;
+    for (SimEvent e : kind->events)
+        allowed = allowed || e == fault.event;
+    if (!allowed) {
+        error = "fault \"" + std::string(name) + "\" cannot strike at that event";
+        return false;
+    }
+    if (rangeGiven && !ParseRange(when, fault)) {
+        error = "bad count in \"" + std::string(item) + "\" (use N, N-M, N- or *; counts start at 1)";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool SimFaultPlan::Hits(SimFaultKind kind, SimEvent event, uint32_t n) const
+{
+    for (const auto& f : m_faults) {
+        if (f.kind == kind && f.event == event && n >= f.first && n <= f.last) return true;
+    }
+    return false;
+}
+
+bool ParseSimFaults(const std::string& text, SimFaultPlan& plan, std::string& error)
+{
+    SimFaultPlan parsed = plan;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string_view item = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        if (item.empty() || (comma != std::string_view::npos && rest.empty())) {
+            error = "empty fault in \"" + text + "\"";
+            return false;
+        }
+        SimFault fault;
+        if (!ParseOne(item, fault, error)) return false;
+        parsed.Add(fault);
+    }
+    plan = parsed;
+    return true;
+}
+
+} // namespace vantrel

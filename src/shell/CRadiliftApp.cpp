@@ -12,15 +12,17 @@
 #include "shell/CConfigurationDlg.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadioInfoDlg.h"
+#include "shell/CRegionalIdDlg.h"
 #include "shell/CommandIds.h"
 
 namespace vantrel {
 
 CRadiliftApp::CRadiliftApp(Variant variant, QSettings& store, ShellHooks hooks)
-    : m_variant(variant), m_store(store), m_hooks(std::move(hooks))
+    : m_variant(variant), m_store(store), m_hooks(std::move(hooks)),
+      m_clock(m_hooks.clock ? *m_hooks.clock : m_realClock), m_simBench(m_clock)
 {
     m_router.SetDeviceMaker(m_hooks.deviceMaker);
-    m_router.SetSimMaker(m_hooks.simMaker);
+    m_router.SetSimMaker(m_simBench.Maker());
     // Everything below the front end reaches the clock, the ports and the
     // operator through these for the whole run.
     m_runtime = std::make_unique<ScopedRuntime>(m_clock, m_router);
@@ -211,7 +213,11 @@ void CRadiliftApp::OnRadioInfo()
     dialog.exec();
 }
 
-void CRadiliftApp::OnRegionalId() {}
+void CRadiliftApp::OnRegionalId()
+{
+    CRegionalIdDlg dialog(m_hooks.readRegionalId, m_hooks.programRegionalId, m_nSerialPort, m_frame.get());
+    dialog.exec();
+}
 
 void CRadiliftApp::OnAbout()
 {

@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "platform/PortRouter.h"
+#include "sim/SimBench.h"
 #include "shell/QtFeedback.h"
 #include "shell/ShellHooks.h"
 #include "shell/Variant.h"
@@ -39,6 +40,7 @@ public:
     CMainFrame* MainFrame() const { return m_frame.get(); }
     PortRouter& Router() { return m_router; }
     QtFeedback& Feedback() { return m_feedback; }
+    SimBench& Simulation() { return m_simBench; }
 
     int m_nSerialPort = 0;
     int m_nFlashRate = 38400;
@@ -69,8 +71,11 @@ private:
     Variant m_variant;
     QSettings& m_store;
     ShellHooks m_hooks;
-    RealClock m_clock;
+    RealClock m_realClock;
+    Clock& m_clock;
     PortRouter m_router;
+    // The simulated radio behind a "sim" slot: one radio for the whole run.
+    SimBench m_simBench;
     std::unique_ptr<ScopedRuntime> m_runtime;
     QtFeedback m_feedback;
     std::unique_ptr<ScopedFeedback> m_feedbackScope;

@@ -1,5 +1,7 @@
 #include <QFileDialog>
 
+#include "data/VersionTable.h"
+#include "operations/RegionalId.h"
 #include "shell/ShellHooks.h"
 
 #if !defined(_WIN32)
@@ -25,6 +27,9 @@ ShellHooks DefaultShellHooks()
     hooks.probePort = &ProbeSerialPort;
     hooks.listPorts = &ListSerialPorts;
     hooks.chooseFile = &ChooseSourceFile;
+    hooks.readRegionalId = &ReadRegionalId;
+    hooks.programRegionalId = &ProgramRegionalId;
+    hooks.newestFirmwareVersion = &NewestReleaseVersion;
 #if !defined(_WIN32)
     hooks.deviceMaker = &MakePosixSerialDevice;
 #endif

@@ -8,6 +8,7 @@
 #include "shell/AppSettings.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadioInfoDlg.h"
+#include "shell/CRegionalIdDlg.h"
 
 class QWidget;
 
@@ -21,12 +22,16 @@ struct ShellHooks {
     ListPortsFn listPorts;
     // Returns the full path chosen, or an empty string when cancelled.
     std::function<QString(QWidget* parent, const QString& title)> chooseFile;
-    // The devices behind the slots: serial devices of the machine, and the
-    // simulated radio for "sim".
+    // The serial devices behind the slots. A slot naming "sim" reaches the
+    // application's own simulated radio.
     PortRouter::Maker deviceMaker;
-    PortRouter::Maker simMaker;
     // The radio operations the dialogs run.
     ReadRadioInfoFn readRadioInfo;
+    ReadRegionalIdFn readRegionalId;
+    ProgramRegionalIdFn programRegionalId;
+    // A clock of the caller's instead of the real one (tests run the
+    // simulated radio on virtual time).
+    Clock* clock = nullptr;
     // The version text of the newest record of the firmware version table.
     std::function<std::string()> newestFirmwareVersion;
 };

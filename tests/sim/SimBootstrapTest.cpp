@@ -92,8 +92,7 @@ TEST(SimLoader, EraseThenProgramFlashOnlyWhereErased)
     SimOperator::PutIntoBootstrap(*rig.line);
     ASSERT_EQ(DownloadBootcode(rig, SampleLoader(115200), 115200), 'P');
     const std::vector<uint8_t> code{0x12, 0x34, 0x56, 0x78};
-    std::vector<uint8_t> write{0x40, 0x00, 0x10};
-    write.insert(write.end(), code.begin(), code.end());
+    std::vector<uint8_t> write{0x40, 0x00, 0x10, code[0], code[1], code[2], code[3]};
     EXPECT_EQ(rig.Transact(0x17, write), Bytes({0x50, 0xF1, 0x84, 0x8A}));
 
     // The erase: request F2 15 40 B8, ACK only after the erase time, then the completion reply.

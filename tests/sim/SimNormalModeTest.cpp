@@ -21,8 +21,8 @@ TEST(SimNormalMode, IdentityItemsAndNotSupported)
     SimRig rig("partial-info");
     ASSERT_TRUE(rig.Open());
     const std::string model = "H25TVA0A1B";
-    std::vector<uint8_t> expected{0x00};
-    expected.insert(expected.end(), model.begin(), model.end());
+    const std::string reply = std::string(1, '\0') + model;  // item number, then the value
+    const std::vector<uint8_t> expected(reply.begin(), reply.end());
     EXPECT_EQ(rig.Transact(0x23, {0x00}), AckThen(0x8B, expected));
     EXPECT_EQ(rig.Transact(0x23, {0x02}), AckThen(0x8B, Bytes({0x02, 0x8A, 0x12, 0x34, 0x56, 0x78})));
     // Items this radio does not know, and items past 16, are answered 0x86 after the ACK.

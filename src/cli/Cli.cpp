@@ -1,0 +1,75 @@
+#include "cli/Cli.h"
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+
+namespace vantrel {
+
+int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, std::FILE* in)
+{
+    CLI::App app{"Vantrel: service tool for ZR740 series radios", "vantrel-cli"};
+    app.require_subcommand(1);
+    CliOptions options;
+    app.add_option("--port", options.port,
+                   "COM1-COM4, a device path (/dev/ttyUSB0) or sim[:PROFILE], the built-in simulated radio")
+        ->capture_default_str();
+    app.add_option("--rate", options.flashRate, "flash rate in Bd")
+        ->check(CLI::IsMember({19200, 38400, 115200}))
+        ->capture_default_str();
+    app.add_option("--folder", options.folder, "program folder with the image files (default: the program's own)");
+    app.add_option("--data-dir", options.dataDir, "folder for backups and undo files");
+    app.add_flag("--yes", options.yes, "answer OK to questions when not asking at a terminal");
+    app.add_option("--retries", options.retries, "Retry answers allowed when not asking at a terminal")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--trace", options.trace, "write every byte sent and received, with its time, to FILE");
+    auto* sim = app.add_option_group("Simulated radio");
+    sim->add_option("--sim-profile", options.simProfile, "profile of the simulated radio");
+    sim->add_option("--sim-fault", options.simFaults, "fault to inject, e.g. nak@3 (repeatable)");
+    sim->add_option("--sim-state", options.simState, "keep the simulated radio's state in FILE");
+    sim->add_flag("--sim-realtime", options.simRealTime, "run the simulated radio in real time");
+
+    auto* info = app.add_subcommand("info", "read the connected radio's identity and versions");
+    auto* region = app.add_subcommand("region", "show the Regional ID, or program it with 'region set'");
+    auto* regionSet = region->add_subcommand("set", "program the Regional ID");
+    std::string regionValue;
+    regionSet->add_option("REGION", regionValue, "a region name or 0-4, 255")->required();
+    auto* ports = app.add_subcommand("ports", "list the serial devices of this machine");
+
+    std::vector<std::string> args;
+    for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
+    try {
+        app.parse(args);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), out);
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(err, "%s\n", e.what());
+        std::fprintf(err, "Run with --help for more information.\n");
+        return kExitUsage;
+    }
+
+    if (regionSet->parsed()) {
+        uint8_t value = 0;
+        if (!ParseRegionArgument(regionValue, value)) {
+            std::fprintf(err, "Error: unknown region \"%s\"; use one of the region names or 0-4, 255\n",
+                         regionValue.c_str());
+            return kExitUsage;
+        }
+    }
+
+    CliSession session(options, out, err, in);
+    if (!session.Start()) return kExitUsage;
+    int status = kExitFailed;
+    if (info->parsed()) status = RunInfoCommand(session);
+    else if (regionSet->parsed()) status = RunRegionSetCommand(session, regionValue);
+    else if (region->parsed()) status = RunRegionGetCommand(session);
+    else if (ports->parsed()) status = RunPortsCommand(session);
+    if (!session.Finish() && status == kExitOk) status = kExitFailed;
+    return status;
+}
+
+}  // namespace vantrel

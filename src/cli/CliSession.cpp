@@ -1,0 +1,107 @@
+#include "cli/CliSession.h"
+
+#include <unistd.h>
+
+#include "link/FileTrace.h"
+#include "link/Feedback.h"
+#include "link/Trace.h"
+#include "platform/Files.h"
+#include "platform/Runtime.h"
+#include "platform/posix/PosixSerialDevice.h"
+#include "sim/SimBench.h"
+
+namespace vantrel {
+
+// The process-wide seams installed for one command, undone in reverse order.
+struct CliSession::Installed {
+    Installed(Clock& clock, DeviceFactory& devices, vantrel::Feedback& feedback) : runtime(clock, devices), scoped(feedback) {}
+    ScopedRuntime runtime;
+    ScopedFeedback scoped;
+};
+
+CliSession::CliSession(const CliOptions& options, std::FILE* out, std::FILE* err, std::FILE* in)
+    : m_options(options), m_out(out), m_err(err)
+{
+    ConsoleFeedback::Options fo;
+    fo.assumeYes = options.yes;
+    fo.retries = options.retries;
+    fo.interactive = in != nullptr && ::isatty(::fileno(in)) && ::isatty(::fileno(out)) && !options.yes;
+    fo.progressBar = ::isatty(::fileno(out));
+    m_feedback = std::make_unique<ConsoleFeedback>(fo, out, err, in);
+}
+
+CliSession::~CliSession()
+{
+    m_installed.reset();
+    if (m_trace) SetCurrentTrace(nullptr);
+}
+
+bool CliSession::Start()
+{
+    // A COM slot keeps its default device; anything else is put into slot COM1.
+    const std::string& port = m_options.port;
+    m_portIndex = 0;
+    bool isSlot = false;
+    for (int i = 0; i < PortRouter::kSlotCount; ++i) {
+        if (port == PortRouter::SlotName(i)) {
+            m_portIndex = i;
+            isSlot = true;
+        }
+    }
+    if (!isSlot) m_router.SetSlotTarget(0, port);
+    m_simulated = PortRouter::IsSimTarget(m_router.SlotTarget(m_portIndex));
+
+    if (!m_options.folder.empty()) SetProgramFolder(m_options.folder);
+    if (!m_options.dataDir.empty()) SetUserDataFolder(m_options.dataDir);
+
+    // The simulated radio runs on virtual time unless asked otherwise: its
+    // pauses and erase times then cost no wall time.
+    if (m_simulated && !m_options.simRealTime) m_clock = std::make_unique<VirtualClock>();
+    else m_clock = std::make_unique<RealClock>();
+
+    m_router.SetDeviceMaker(MakePosixSerialDevice);
+    m_sim = std::make_unique<SimBench>(*m_clock);
+    std::string error;
+    std::string faults;
+    for (const auto& f : m_options.simFaults) faults += (faults.empty() ? "" : ",") + f;
+    if (!faults.empty() && !m_sim->SetFaults(faults, error)) {
+        std::fprintf(m_err, "Error: --sim-fault: %s\n", error.c_str());
+        return false;
+    }
+    if (!m_options.simState.empty()) m_sim->SetStateFile(m_options.simState);
+    if (!m_options.simProfile.empty() && m_simulated) {
+        const std::string target = "sim:" + m_options.simProfile;
+        m_router.SetSlotTarget(m_portIndex, target);
+    }
+    if (m_simulated && !m_sim->LineFor(m_router.SlotTarget(m_portIndex), error)) {
+        std::fprintf(m_err, "Error: simulated radio: %s\n", error.c_str());
+        return false;
+    }
+    m_router.SetSimMaker(m_sim->Maker());
+
+    m_installed = std::make_unique<Installed>(*m_clock, m_router, *m_feedback);
+
+    if (!m_options.trace.empty()) {
+        auto trace = std::make_unique<FileTrace>();
+        if (!trace->Open(m_options.trace)) {
+            std::fprintf(m_err, "Error: cannot write the trace file %s\n", m_options.trace.c_str());
+            return false;
+        }
+        m_trace = std::move(trace);
+        SetCurrentTrace(m_trace.get());
+    }
+    return true;
+}
+
+bool CliSession::Finish()
+{
+    if (!m_sim) return true;
+    std::string error;
+    if (!m_sim->SaveState(error)) {
+        std::fprintf(m_err, "Error: cannot save the simulated radio: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vantrel

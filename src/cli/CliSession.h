@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/ConsoleFeedback.h"
+#include "platform/Clock.h"
+#include "platform/PortRouter.h"
+
+namespace vantrel {
+
+class LinkTrace;
+class SimBench;
+
+// Global options of the command line.
+struct CliOptions {
+    std::string port = "sim";  // COM slot, device path, sim or sim:PROFILE
+    uint32_t flashRate = 38400;
+    std::string folder;  // program folder override
+    std::string dataDir;  // per-user data folder override
+    bool yes = false;
+    int retries = 0;
+    std::string trace;
+    std::string simProfile;
+    std::vector<std::string> simFaults;
+    std::string simState;
+    bool simRealTime = false;
+};
+
+// Everything one command runs in: the clock, the port devices (with the
+// simulated radio when the port is "sim"), the console feedback and the trace.
+class CliSession {
+public:
+    CliSession(const CliOptions& options, std::FILE* out, std::FILE* err, std::FILE* in);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    // Prepares the run; false (with a message on err) when it cannot start.
+    bool Start();
+    // Saves the simulated radio's state when a state file is in use.
+    bool Finish();
+
+    int PortIndex() const { return m_portIndex; }
+    uint32_t FlashRate() const { return m_options.flashRate; }
+    ConsoleFeedback& Feedback() { return *m_feedback; }
+    std::FILE* Out() { return m_out; }
+    std::FILE* Err() { return m_err; }
+    bool UsesSimulator() const { return m_simulated; }
+
+private:
+    CliOptions m_options;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    int m_portIndex = 0;
+    bool m_simulated = false;
+    std::unique_ptr<Clock> m_clock;
+    PortRouter m_router;
+    std::unique_ptr<ConsoleFeedback> m_feedback;
+    std::unique_ptr<LinkTrace> m_trace;
+    std::unique_ptr<SimBench> m_sim;
+    struct Installed;
+    std::unique_ptr<Installed> m_installed;
+};
+
+}  // namespace vantrel

@@ -1,6 +1,7 @@
 #include <QFileDialog>
 
 #include "data/VersionTable.h"
+#include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
 #include "shell/ShellHooks.h"
 
@@ -27,6 +28,7 @@ ShellHooks DefaultShellHooks()
     hooks.probePort = &ProbeSerialPort;
     hooks.listPorts = &ListSerialPorts;
     hooks.chooseFile = &ChooseSourceFile;
+    hooks.readRadioInfo = &ReadRadioInfo;
     hooks.readRegionalId = &ReadRegionalId;
     hooks.programRegionalId = &ProgramRegionalId;
     hooks.newestFirmwareVersion = &NewestReleaseVersion;

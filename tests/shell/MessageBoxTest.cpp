@@ -109,12 +109,10 @@ private slots:
         CurrentFeedback().EndWaitCursor();
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         // A box shown meanwhile gets the arrow back, and the wait cursor after.
-        Qt::CursorShape duringBox = Qt::WaitCursor;
-        const auto pending = AnswerNextDialog(true, [&duringBox](QWidget*) {
-            if (QApplication::overrideCursor()) duringBox = QApplication::overrideCursor()->shape();
-        });
+        BoxSeen seen;
+        const auto pending = AnswerNextBox(QMessageBox::Ok, &seen);
         ShowMessage(2, 20012);
-        QCOMPARE(duringBox, Qt::ArrowCursor);
+        QCOMPARE(seen.cursor, Qt::ArrowCursor);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         CurrentFeedback().EndWaitCursor();
         QVERIFY(!QApplication::overrideCursor());

@@ -8,6 +8,8 @@
 #include "shell/CRadiliftApp.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CommandIds.h"
+#include "sim/SimBench.h"
+#include "platform/Clock.h"
 
 namespace vantrel {
 namespace {
@@ -108,6 +110,51 @@ private slots:
         QTest::qWait(50);
         QVERIFY(!shown);
         QCOMPARE(ports_asked, (std::vector<int>{1, 1}));
+    }
+
+    void readsTheSimulatedRadio()
+    {
+        VirtualClock clock;
+        TempStore store;
+        store.Store().setValue("Options/SerialPort", 0);
+        store.Store().setValue("Options/Slot1", "sim");
+        FakePorts ports;
+        ShellHooks hooks = TestHooks(ports);
+        hooks.clock = &clock;
+        hooks.readRadioInfo = &ReadRadioInfo;
+        CRadiliftApp app(Variant::Service, store.Store(), hooks);
+        QVERIFY(app.InitInstance());
+        std::string error;
+        SimRadioState& radio = app.Simulation().LineFor("sim", error)->Radio().MutableState();
+        radio.items[1] = {true, {'4', '7', '1', 'T', 'G', 'A', '0', '0', '4', '2'}};
+        radio.items[3] = {false, {}};
+        radio.items[16] = {true, {0x01}};
+
+        std::map<int, QString> shown;
+        bool regionVisible = true;
+        const auto pending = AnswerNextDialog(true, [&](QWidget* dialog) {
+            for (QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+                shown[edit->property("controlId").toInt()] = edit->text();
+            }
+            regionVisible = Control<QLineEdit>(*dialog, 1008)->isVisible();
+            SaveShot(dialog, QStringLiteral("radio-info-simulated"));
+        });
+        app.MainFrame()->Command(cmd::ToolbarRadioInfo)->trigger();
+        QCOMPARE(shown[1002], QStringLiteral("471TGA0042"));
+        QCOMPARE(shown[1003], QStringLiteral("n/a"));
+        QCOMPARE(shown[1008], QStringLiteral("North America"));
+        QVERIFY(!regionVisible);
+        QVERIFY(!shown[1001].isEmpty());
+
+        // A radio that does not answer item 0: the error box, and no dialog.
+        radio.items[0] = {false, {}};
+        bool dialogShown = false;
+        BoxSeen seen;
+        const auto box = AnswerNextBox(QMessageBox::Ok, &seen);
+        const auto noDialog = AnswerNextDialog(true, [&dialogShown](QWidget*) { dialogShown = true; });
+        app.MainFrame()->Command(cmd::RadioInfo)->trigger();
+        QCOMPARE(seen.text, QStringLiteral("Serial Communication Error!\nCheck the connection to the radio and try again."));
+        QVERIFY(!dialogShown);
     }
 
     void bothCommandsOpenTheDialogOnTheConfiguredPort()

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <type_traits>
 
 #include "shell/CMainFrame.h"
 
@@ -36,6 +37,8 @@ std::unique_ptr<PendingAnswer> WhenModal(std::function<void(Widget*)> act)
             return;
         }
         auto* widget = qobject_cast<Widget*>(QApplication::activeModalWidget());
+        // A dialog answerer leaves message boxes to the box answerers.
+        if (std::is_same_v<Widget, QDialog> && qobject_cast<QMessageBox*>(widget)) widget = nullptr;
         if (widget && widget->isVisible()) {
             act(widget);
             *poll = nullptr;  // breaks the self-reference
@@ -72,6 +75,7 @@ std::unique_ptr<PendingAnswer> AnswerNextBox(QMessageBox::StandardButton button,
             seen->icon = box->icon();
             seen->buttons = box->standardButtons();
             seen->modality = box->windowModality();
+            if (QApplication::overrideCursor()) seen->cursor = QApplication::overrideCursor()->shape();
         }
         if (QAbstractButton* b = box->button(button)) {
             b->click();

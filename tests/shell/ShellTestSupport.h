@@ -32,6 +32,7 @@ struct BoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     Qt::WindowModality modality = Qt::NonModal;
+    Qt::CursorShape cursor = Qt::ArrowCursor;  // the override cursor while it showed
 };
 
 // A pending answer to a modal window; it is withdrawn when this goes out of
@@ -52,7 +53,7 @@ private:
 [[nodiscard]] std::unique_ptr<PendingAnswer> AnswerNextBox(QMessageBox::StandardButton button, BoxSeen* seen = nullptr);
 // Presses a key in the next modal message box.
 [[nodiscard]] std::unique_ptr<PendingAnswer> PressInNextBox(Qt::Key key);
-// Closes the next modal dialog (any kind) with accept() or reject(), after
+// Closes the next modal dialog (not a message box) with accept() or reject(), after
 // letting the caller look at it (and perhaps close it itself).
 [[nodiscard]] std::unique_ptr<PendingAnswer> AnswerNextDialog(bool accept, std::function<void(QWidget*)> inspect = {});
 

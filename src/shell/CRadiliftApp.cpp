@@ -111,7 +111,7 @@ void CRadiliftApp::EditMenu()
 
 bool CRadiliftApp::ConfirmTestRelease()
 {
-    if (!m_hooks.newestFirmwareVersion || !IsTestReleaseVersion(m_hooks.newestFirmwareVersion())) return true;
+    if (!m_hooks.versionTable || !IsTestRelease(m_hooks.versionTable())) return true;
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(LoadMessageText(kIdsAppTitle)),
                     QString::fromUtf8(LoadMessageText(20165)), QMessageBox::Ok | QMessageBox::Cancel, m_frame.get());
     box.setEscapeButton(QMessageBox::Cancel);

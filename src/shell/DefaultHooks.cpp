@@ -1,6 +1,5 @@
 #include <QFileDialog>
 
-#include "data/VersionTable.h"
 #include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
 #include "shell/ShellHooks.h"
@@ -31,7 +30,7 @@ ShellHooks DefaultShellHooks()
     hooks.readRadioInfo = &ReadRadioInfo;
     hooks.readRegionalId = &ReadRegionalId;
     hooks.programRegionalId = &ProgramRegionalId;
-    hooks.newestFirmwareVersion = &NewestReleaseVersion;
+    hooks.versionTable = &VersionTable;
 #if !defined(_WIN32)
     hooks.deviceMaker = &MakePosixSerialDevice;
 #endif

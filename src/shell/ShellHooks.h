@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "data/VersionTable.h"
 #include "platform/PortRouter.h"
 #include "shell/AppSettings.h"
 #include "shell/CConfigurationDlg.h"
@@ -32,8 +33,9 @@ struct ShellHooks {
     // A clock of the caller's instead of the real one (tests run the
     // simulated radio on virtual time).
     Clock* clock = nullptr;
-    // The version text of the newest record of the firmware version table.
-    std::function<std::string()> newestFirmwareVersion;
+    // The firmware version table whose newest record decides whether this is
+    // a test release.
+    std::function<const VersionRecord*()> versionTable;
 };
 
 // The machine's own answers.
@@ -41,8 +43,5 @@ ShellHooks DefaultShellHooks();
 
 // The system's open-file dialog for firmware and codeplug sources.
 QString ChooseSourceFile(QWidget* parent, const QString& title);
-
-// A release whose version begins with "T" is a test release.
-bool IsTestReleaseVersion(const std::string& version);
 
 }  // namespace vantrel

@@ -240,26 +240,37 @@ private slots:
 
     void testReleaseQuestionOnlyForATestRelease_data()
     {
-        QTest::addColumn<QString>("newest");
+        QTest::addColumn<QStringList>("versions");
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("runs");
-        QTest::newRow("test release, OK") << "T03.08.09" << int(QMessageBox::Ok) << true << true;
-        QTest::newRow("test release, Cancel") << "T03.08.09" << int(QMessageBox::Cancel) << true << false;
-        QTest::newRow("release") << "R03.08.08" << int(QMessageBox::Cancel) << false << true;
-        QTest::newRow("lab release") << "D03.07.04" << int(QMessageBox::Cancel) << false << true;
-        QTest::newRow("lower-case t") << "t03.08.09" << int(QMessageBox::Cancel) << false << true;
+        const int ok = QMessageBox::Ok;
+        const int cancel = QMessageBox::Cancel;
+        QTest::newRow("test release, OK") << QStringList{"R03.08.08", "T03.08.09"} << ok << true << true;
+        QTest::newRow("test release, Cancel") << QStringList{"R03.08.08", "T03.08.09"} << cancel << true << false;
+        QTest::newRow("release after a test") << QStringList{"T03.08.01", "R03.08.08"} << cancel << false << true;
+        QTest::newRow("lab release") << QStringList{"T03.07.08", "D03.07.04"} << cancel << false << true;
+        QTest::newRow("lower-case t") << QStringList{"t03.08.09"} << cancel << false << true;
+        QTest::newRow("the program's own table") << QStringList{} << cancel << false << true;
     }
 
     void testReleaseQuestionOnlyForATestRelease()
     {
-        QFETCH(QString, newest);
+        QFETCH(QStringList, versions);
         QFETCH(int, answer);
         QFETCH(bool, asked);
         QFETCH(bool, runs);
         TempStore store;
         FakePorts ports;
-        CRadiliftApp app(Variant::Service, store.Store(), TestHooks(ports, nullptr, newest.toStdString()));
+        // A table of the given releases and its terminator.
+        std::vector<QByteArray> texts;
+        for (const QString& version : versions) texts.push_back(version.toLatin1());
+        std::vector<VersionRecord> table;
+        for (const QByteArray& text : texts) table.push_back(VersionRecord{text.constData(), {}});
+        table.push_back(VersionRecord{"XXXXXXXXX", {}});
+        ShellHooks hooks = TestHooks(ports);
+        if (!versions.isEmpty()) hooks.versionTable = [&table] { return table.data(); };
+        CRadiliftApp app(Variant::Service, store.Store(), hooks);
         BoxSeen seen;
         const auto pending1 = AnswerNextBox(static_cast<QMessageBox::StandardButton>(answer), &seen);
         QCOMPARE(app.InitInstance(), runs);

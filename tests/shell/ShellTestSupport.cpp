@@ -128,7 +128,7 @@ std::unique_ptr<QSettings> TempStore::Reopen() const
     return std::make_unique<QSettings>(m_path, QSettings::IniFormat);
 }
 
-ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen, std::string newestVersion)
+ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen)
 {
     ShellHooks hooks;
     hooks.probePort = ports.Probe();
@@ -139,7 +139,7 @@ ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen, std::string
         chosen->erase(chosen->begin());
         return answer;
     };
-    hooks.newestFirmwareVersion = [newestVersion] { return newestVersion; };
+    hooks.versionTable = &VersionTable;
     return hooks;
 }
 

@@ -84,7 +84,7 @@ private:
 
 // Hooks for an application under test: probing from the fake, and a file
 // dialog that returns the next answer of `chosen` (empty = Cancel).
-ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen = nullptr, std::string newestVersion = "R03.08.08");
+ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen = nullptr);
 
 // The menu bar as "Popup: item | item | - | item" lines, mnemonics removed,
 // disabled items marked "(disabled)".

@@ -1,7 +1,0 @@
-#include "shell/ShellHooks.h"
-
-namespace vantrel {
-
-bool IsTestReleaseVersion(const std::string& version) { return !version.empty() && version[0] == 'T'; }
-
-}  // namespace vantrel

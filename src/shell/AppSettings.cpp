@@ -1,8 +1,8 @@
 #include "shell/AppSettings.h"
 
-#include <QSettings>
-
 #include "platform/PortRouter.h"
+
+#include <QSettings>
 
 namespace vantrel {
 namespace {
@@ -11,7 +11,10 @@ const QString kGroup = QStringLiteral("Options");
 const QString kSerialPort = QStringLiteral("SerialPort");
 const QString kFlashRate = QStringLiteral("FlashRate");
 
-QString SlotKey(int index) { return QStringLiteral("Slot%1").arg(index + 1); }
+QString SlotKey(int index)
+{
+    return QStringLiteral("Slot%1").arg(index + 1);
+}
 
 // A value of the wrong type reads as missing, as a registry profile would.
 int ReadInt(QSettings& store, const QString& key, int fallback)
@@ -21,9 +24,12 @@ int ReadInt(QSettings& store, const QString& key, int fallback)
     return ok ? value : fallback;
 }
 
-}  // namespace
+} // namespace
 
-bool IsValidFlashRate(int rate) { return rate == 19200 || rate == 38400 || rate == 115200; }
+bool IsValidFlashRate(int rate)
+{
+    return rate == 19200 || rate == 38400 || rate == 115200;
+}
 
 void LoadSettings(QSettings& store, PortRouter& router, const PortProbeFn& probe, int& serialPort, int& flashRate)
 {
@@ -59,4 +65,4 @@ void SaveSettings(QSettings& store, const PortRouter& router, int serialPort, in
     store.sync();
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/PortProbe.h"
+
 #include <functional>
 #include <string>
-
-#include "platform/PortProbe.h"
 
 class QSettings;
 
@@ -26,4 +26,4 @@ void LoadSettings(QSettings& store, PortRouter& router, const PortProbeFn& probe
 // of the program only.
 void SaveSettings(QSettings& store, const PortRouter& router, int serialPort, int flashRate);
 
-}  // namespace vantrel
+} // namespace vantrel

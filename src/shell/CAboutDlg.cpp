@@ -27,4 +27,4 @@ CAboutLabDlg::CAboutLabDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_un
 
 CAboutLabDlg::~CAboutLabDlg() = default;
 
-}  // namespace vantrel
+} // namespace vantrel

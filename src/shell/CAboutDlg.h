@@ -6,7 +6,7 @@
 namespace Ui {
 class AboutDlg;
 class AboutLabDlg;
-}  // namespace Ui
+} // namespace Ui
 
 namespace vantrel {
 
@@ -35,4 +35,4 @@ private:
     std::unique_ptr<Ui::AboutLabDlg> m_ui;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

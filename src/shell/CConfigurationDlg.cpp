@@ -1,17 +1,17 @@
 #include "shell/CConfigurationDlg.h"
 
-#include <QPushButton>
-
 #include "platform/PortRouter.h"
 #include "shell/Icons.h"
 #include "ui_ConfigurationDlg.h"
+
+#include <QPushButton>
 
 namespace vantrel {
 namespace {
 
 const char kSimTarget[] = "sim";
 
-}  // namespace
+} // namespace
 
 CConfigurationDlg::CConfigurationDlg(PortProbeFn probe, ListPortsFn listPorts, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ConfigurationDlg>()), m_probe(std::move(probe)),
@@ -29,7 +29,10 @@ CConfigurationDlg::CConfigurationDlg(PortProbeFn probe, ListPortsFn listPorts, Q
 
 CConfigurationDlg::~CConfigurationDlg() = default;
 
-QComboBox* CConfigurationDlg::PortList() const { return m_ui->portList; }
+QComboBox* CConfigurationDlg::PortList() const
+{
+    return m_ui->portList;
+}
 
 int CConfigurationDlg::exec()
 {
@@ -105,8 +108,9 @@ void CConfigurationDlg::OnOK()
     if (position >= 0 && position < m_ui->portList->count()) {
         m_nPortIndex = m_portTable[static_cast<size_t>(position)];
     }
-    for (int i = 0; i < PortRouter::kSlotCount; ++i) m_slotTargets[static_cast<size_t>(i)] = SlotTargetShown(i);
+    for (int i = 0; i < PortRouter::kSlotCount; ++i)
+        m_slotTargets[static_cast<size_t>(i)] = SlotTargetShown(i);
     accept();
 }
 
-}  // namespace vantrel
+} // namespace vantrel

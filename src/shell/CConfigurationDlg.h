@@ -1,14 +1,14 @@
 #pragma once
 
+#include "platform/PortProbe.h"
+#include "shell/AppSettings.h"
+
 #include <QDialog>
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "platform/PortProbe.h"
-#include "shell/AppSettings.h"
 
 class QComboBox;
 
@@ -58,4 +58,4 @@ private:
     bool m_initialised = false;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,5 +1,10 @@
 #include "shell/CMainFrame.h"
 
+#include "link/StringTable.h"
+#include "shell/CommandIds.h"
+#include "shell/Icons.h"
+#include "shell/MenuResource.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -9,11 +14,6 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
-
-#include "link/StringTable.h"
-#include "shell/CommandIds.h"
-#include "shell/Icons.h"
-#include "shell/MenuResource.h"
 
 namespace vantrel {
 namespace {
@@ -39,7 +39,7 @@ private:
     Qt::Key m_key;
 };
 
-}  // namespace
+} // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
 {
@@ -177,7 +177,10 @@ void CMainFrame::RemoveToolbarButton(uint32_t id)
     if (QAction* action = Command(id)) m_toolBar->removeAction(action);
 }
 
-void CMainFrame::ShowPaneText(const QString& text) { m_prompt->setText(text); }
+void CMainFrame::ShowPaneText(const QString& text)
+{
+    m_prompt->setText(text);
+}
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
@@ -206,4 +209,4 @@ bool CMainFrame::event(QEvent* event)
     return QMainWindow::event(event);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -57,4 +57,4 @@ private:
     quint64 m_lastKeyTime = 0;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,5 +1,9 @@
 #include "shell/CProgressDlg.h"
 
+#include "link/Feedback.h"
+#include "link/StringTable.h"
+#include "ui_ProgressDlg.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -8,23 +12,28 @@
 #include <algorithm>
 #include <climits>
 
-#include "link/Feedback.h"
-#include "link/StringTable.h"
-#include "ui_ProgressDlg.h"
-
 namespace vantrel {
 namespace {
 
-int ClampToInt(uint32_t value) { return static_cast<int>(std::min<uint32_t>(value, INT_MAX)); }
+int ClampToInt(uint32_t value)
+{
+    return static_cast<int>(std::min<uint32_t>(value, INT_MAX));
+}
 
-}  // namespace
+} // namespace
 
 CProgressDlg::CProgressDlg() = default;
 CProgressDlg::~CProgressDlg() = default;
 
-QLabel* CProgressDlg::StatusLine() const { return m_ui && m_window ? m_ui->statusLine : nullptr; }
+QLabel* CProgressDlg::StatusLine() const
+{
+    return m_ui && m_window ? m_ui->statusLine : nullptr;
+}
 
-QProgressBar* CProgressDlg::Bar() const { return m_ui && m_window ? m_ui->progressBar : nullptr; }
+QProgressBar* CProgressDlg::Bar() const
+{
+    return m_ui && m_window ? m_ui->progressBar : nullptr;
+}
 
 void CProgressDlg::Handle(uint32_t message, uint32_t wParam)
 {
@@ -105,4 +114,4 @@ void CProgressDlg::Refresh()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -45,4 +45,4 @@ private:
     int m_maximum = 0;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,9 +1,5 @@
 #include "shell/CRadiliftApp.h"
 
-#include <QAction>
-#include <QMessageBox>
-#include <QSettings>
-
 #include "link/Feedback.h"
 #include "link/StringTable.h"
 #include "platform/Runtime.h"
@@ -14,6 +10,10 @@
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CRegionalIdDlg.h"
 #include "shell/CommandIds.h"
+
+#include <QAction>
+#include <QMessageBox>
+#include <QSettings>
 
 namespace vantrel {
 
@@ -53,13 +53,17 @@ bool CRadiliftApp::InitInstance()
     return ConfirmTestRelease();
 }
 
-void CRadiliftApp::ExitInstance() { SaveSettings(m_store, m_router, m_nSerialPort, m_nFlashRate); }
+void CRadiliftApp::ExitInstance()
+{
+    SaveSettings(m_store, m_router, m_nSerialPort, m_nFlashRate);
+}
 
 void CRadiliftApp::EditMenu()
 {
     CMainFrame& frame = *m_frame;
     if (m_variant != Variant::Mendkit) {
-        for (uint32_t id : {cmd::PatchRadio, cmd::UndoPatch, cmd::AboutMendkit}) frame.RemoveCommand(id);
+        for (uint32_t id : {cmd::PatchRadio, cmd::UndoPatch, cmd::AboutMendkit})
+            frame.RemoveCommand(id);
     }
     constexpr int kFile = 0;
     constexpr int kHelp = 4;
@@ -179,8 +183,8 @@ void CRadiliftApp::OnCommand(uint32_t id)
 
 void CRadiliftApp::OnSelectFirmware()
 {
-    const QString path = m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select firmware file"))
-                                            : QString();
+    const QString path =
+        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select firmware file")) : QString();
     if (path.isEmpty()) return;
     m_strFirmwareFile = path.toStdString();
     m_bFirmwareSelected = 1;
@@ -188,8 +192,8 @@ void CRadiliftApp::OnSelectFirmware()
 
 void CRadiliftApp::OnSelectCodeplug()
 {
-    const QString path = m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select Codeplug file"))
-                                            : QString();
+    const QString path =
+        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select Codeplug file")) : QString();
     if (path.isEmpty()) return;
     m_strCodeplugFile = path.toStdString();
     m_bCodeplugSelected = 1;
@@ -200,11 +204,13 @@ void CRadiliftApp::OnConfiguration()
     CConfigurationDlg dialog(m_hooks.probePort, m_hooks.listPorts, m_frame.get());
     dialog.m_nPortIndex = m_nSerialPort;
     dialog.m_nFlashRate = m_nFlashRate;
-    for (int i = 0; i < PortRouter::kSlotCount; ++i) dialog.m_slotTargets[static_cast<size_t>(i)] = m_router.SlotTarget(i);
+    for (int i = 0; i < PortRouter::kSlotCount; ++i)
+        dialog.m_slotTargets[static_cast<size_t>(i)] = m_router.SlotTarget(i);
     if (dialog.exec() != QDialog::Accepted) return;
     m_nSerialPort = dialog.m_nPortIndex;
     m_nFlashRate = dialog.m_nFlashRate;
-    for (int i = 0; i < PortRouter::kSlotCount; ++i) m_router.SetSlotTarget(i, dialog.m_slotTargets[static_cast<size_t>(i)]);
+    for (int i = 0; i < PortRouter::kSlotCount; ++i)
+        m_router.SetSlotTarget(i, dialog.m_slotTargets[static_cast<size_t>(i)]);
 }
 
 void CRadiliftApp::OnRadioInfo()
@@ -231,4 +237,4 @@ void CRadiliftApp::OnAboutLab()
     dialog.exec();
 }
 
-}  // namespace vantrel
+} // namespace vantrel

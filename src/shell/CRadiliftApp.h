@@ -1,16 +1,16 @@
 #pragma once
 
+#include "platform/Clock.h"
+#include "platform/PortRouter.h"
+#include "shell/QtFeedback.h"
+#include "shell/ShellHooks.h"
+#include "shell/Variant.h"
+#include "sim/SimBench.h"
+
 #include <QObject>
 #include <cstdint>
 #include <memory>
 #include <string>
-
-#include "platform/Clock.h"
-#include "platform/PortRouter.h"
-#include "sim/SimBench.h"
-#include "shell/QtFeedback.h"
-#include "shell/ShellHooks.h"
-#include "shell/Variant.h"
 
 class QSettings;
 
@@ -82,4 +82,4 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

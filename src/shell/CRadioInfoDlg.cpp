@@ -52,4 +52,4 @@ int CRadioInfoDlg::exec()
     return QDialog::exec();
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "operations/RadioInfo.h"
+
 #include <QDialog>
 #include <functional>
 #include <memory>
-
-#include "operations/RadioInfo.h"
 
 namespace Ui {
 class RadioInfoDlg;
@@ -36,4 +36,4 @@ private:
     bool m_show = false;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

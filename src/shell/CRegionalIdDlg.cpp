@@ -17,7 +17,10 @@ CRegionalIdDlg::CRegionalIdDlg(ReadRegionalIdFn read, ProgramRegionalIdFn progra
 
 CRegionalIdDlg::~CRegionalIdDlg() = default;
 
-QComboBox* CRegionalIdDlg::RegionList() const { return m_ui->regionList; }
+QComboBox* CRegionalIdDlg::RegionList() const
+{
+    return m_ui->regionList;
+}
 
 bool CRegionalIdDlg::InitDialog()
 {
@@ -56,4 +59,4 @@ void CRegionalIdDlg::OnProgram()
     if (m_program(m_portIndex, RegionValueAt(position)) == RegionalIdWriteOutcome::Programmed) accept();
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "operations/RegionalId.h"
+
 #include <QDialog>
 #include <functional>
 #include <memory>
-
-#include "operations/RegionalId.h"
 
 class QComboBox;
 
@@ -44,4 +44,4 @@ private:
     bool m_show = false;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -36,6 +36,6 @@ constexpr uint32_t Help = 57670;
 constexpr uint32_t ContextHelp = 57669;
 constexpr uint32_t NextPane = 57680;
 constexpr uint32_t PrevPane = 57681;
-}  // namespace cmd
+} // namespace cmd
 
-}  // namespace vantrel
+} // namespace vantrel

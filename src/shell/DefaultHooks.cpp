@@ -1,8 +1,8 @@
-#include <QFileDialog>
-
 #include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
 #include "shell/ShellHooks.h"
+
+#include <QFileDialog>
 
 #if !defined(_WIN32)
 #include "platform/posix/PosixSerialDevice.h"
@@ -37,4 +37,4 @@ ShellHooks DefaultShellHooks()
     return hooks;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

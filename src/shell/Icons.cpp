@@ -1,9 +1,9 @@
 #include "shell/Icons.h"
 
+#include "shell/CommandIds.h"
+
 #include <QPainter>
 #include <QPainterPath>
-
-#include "shell/CommandIds.h"
 
 namespace vantrel {
 namespace {
@@ -83,7 +83,7 @@ QPixmap AboutImage()
     return pixmap;
 }
 
-}  // namespace
+} // namespace
 
 QPixmap ToolbarImage(uint32_t commandId)
 {
@@ -128,4 +128,4 @@ QPixmap CautionPicture()
     return pixmap;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -12,4 +12,4 @@ QPixmap ToolbarImage(uint32_t commandId);
 QIcon MainIcon();
 QPixmap CautionPicture();
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -59,4 +59,4 @@ QString CommandTip(uint32_t id)
     return newline < 0 ? QString() : text.mid(newline + 1);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -28,4 +28,4 @@ const std::vector<uint32_t>& MainToolbarResource();
 QString CommandPrompt(uint32_t id);
 QString CommandTip(uint32_t id);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,21 +1,24 @@
 #include "shell/QtFeedback.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
 #include "link/StringTable.h"
 #include "shell/CMainFrame.h"
+
+#include <QApplication>
+#include <QMessageBox>
 
 namespace vantrel {
 namespace {
 
-QString Text(uint32_t id) { return QString::fromUtf8(LoadMessageText(id)); }
+QString Text(uint32_t id)
+{
+    return QString::fromUtf8(LoadMessageText(id));
+}
 
 struct BoxStyle {
     QString caption;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton yes;  // the button that answers 1
+    QMessageBox::StandardButton yes; // the button that answers 1
 };
 
 BoxStyle StyleOf(int kind)
@@ -36,16 +39,23 @@ BoxStyle StyleOf(int kind)
     }
 }
 
-}  // namespace
+} // namespace
 
 QtFeedback::~QtFeedback()
 {
-    while (m_waitDepth > 0) EndWaitCursor();
+    while (m_waitDepth > 0)
+        EndWaitCursor();
 }
 
-void QtFeedback::SetMainWindow(CMainFrame* frame) { m_frame = frame; }
+void QtFeedback::SetMainWindow(CMainFrame* frame)
+{
+    m_frame = frame;
+}
 
-void QtFeedback::SendProgress(uint32_t message, uint32_t wParam) { m_progress.Handle(message, wParam); }
+void QtFeedback::SendProgress(uint32_t message, uint32_t wParam)
+{
+    m_progress.Handle(message, wParam);
+}
 
 int QtFeedback::ShowMessageBox(int kind, uint32_t id)
 {
@@ -93,4 +103,4 @@ void QtFeedback::ShowNote(const std::string& text)
     if (m_frame) m_frame->ShowPaneText(QString::fromStdString(text));
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
-
 #include "link/Feedback.h"
 #include "shell/CProgressDlg.h"
+
+#include <QPointer>
+#include <QWidget>
 
 namespace vantrel {
 
@@ -34,4 +34,4 @@ private:
     int m_waitDepth = 0;
 };
 
-}  // namespace vantrel
+} // namespace vantrel

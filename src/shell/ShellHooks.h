@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QString>
-#include <functional>
-#include <string>
-
 #include "data/VersionTable.h"
 #include "platform/PortRouter.h"
 #include "shell/AppSettings.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CRegionalIdDlg.h"
+
+#include <QString>
+#include <functional>
+#include <string>
 
 class QWidget;
 
@@ -44,4 +44,4 @@ ShellHooks DefaultShellHooks();
 // The system's open-file dialog for firmware and codeplug sources.
 QString ChooseSourceFile(QWidget* parent, const QString& title);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -15,4 +15,4 @@ QString VariantTitle(Variant variant)
     return QStringLiteral("Fieldline ZR740 Series Vantrel");
 }
 
-}  // namespace vantrel
+} // namespace vantrel

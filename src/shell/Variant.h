@@ -11,4 +11,4 @@ enum class Variant { Service, Divavav, Mendkit };
 // The window title the variant shows after start-up.
 QString VariantTitle(Variant variant);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,7 +1,7 @@
+#include "shell/CRadiliftApp.h"
+
 #include <QApplication>
 #include <QSettings>
-
-#include "shell/CRadiliftApp.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ constexpr vantrel::Variant kVariant = vantrel::Variant::Mendkit;
 constexpr vantrel::Variant kVariant = vantrel::Variant::Service;
 #endif
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

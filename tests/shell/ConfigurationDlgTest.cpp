@@ -1,18 +1,17 @@
-#include <QComboBox>
-#include <QLabel>
-#include <QRadioButton>
-#include <QTest>
-
 #include "ShellTestSupport.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadiliftApp.h"
 #include "shell/CommandIds.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTest>
+
 namespace vantrel {
 namespace {
 
-template <typename Widget>
-Widget* Control(QWidget& dialog, int id)
+template <typename Widget> Widget* Control(QWidget& dialog, int id)
 {
     for (Widget* widget : dialog.findChildren<Widget*>()) {
         if (widget->property("controlId").toInt() == id) return widget;
@@ -23,7 +22,8 @@ Widget* Control(QWidget& dialog, int id)
 QStringList Items(QComboBox* box)
 {
     QStringList items;
-    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
     return items;
 }
 
@@ -34,7 +34,7 @@ void StandardPorts(FakePorts& ports)
     ports.results = {{"/dev/ttyS0", PortProbeResult::Opens}, {"/dev/ttyS2", PortProbeResult::Busy}};
 }
 
-}  // namespace
+} // namespace
 
 class ConfigurationDlgTest : public QObject {
     Q_OBJECT
@@ -123,7 +123,7 @@ private slots:
         dialog.show();
         SaveShot(&dialog, QStringLiteral("configuration"));
         QCOMPARE(Items(list), (QStringList{"COM1", "COM2", "COM3"}));
-        QCOMPARE(list->currentText(), QStringLiteral("COM3"));  // the selection stays on its port
+        QCOMPARE(list->currentText(), QStringLiteral("COM3")); // the selection stays on its port
         list->setCurrentIndex(1);
         // An emptied slot goes back to its default device.
         Control<QComboBox>(dialog, 1023)->setCurrentText(QString());
@@ -186,6 +186,6 @@ private slots:
 
 VANTREL_SHELL_TEST(ConfigurationDlgTest)
 
-}  // namespace vantrel
+} // namespace vantrel
 
 #include "ConfigurationDlgTest.moc"

@@ -1,15 +1,15 @@
+#include "ShellTestSupport.h"
+#include "link/StringTable.h"
+#include "shell/CMainFrame.h"
+#include "shell/CRadiliftApp.h"
+#include "shell/CommandIds.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-
-#include "ShellTestSupport.h"
-#include "link/StringTable.h"
-#include "shell/CMainFrame.h"
-#include "shell/CRadiliftApp.h"
-#include "shell/CommandIds.h"
 
 namespace vantrel {
 namespace {
@@ -30,7 +30,7 @@ struct Started {
     bool Enabled(uint32_t id) { return Frame().Command(id)->isEnabled(); }
 };
 
-}  // namespace
+} // namespace
 
 class MainFrameTest : public QObject {
     Q_OBJECT
@@ -51,7 +51,8 @@ private slots:
                                                 "Options: Configuration...", "View: Toolbar | Status Bar",
                                                 "Help: Help Topics (disabled) | - | About Vantrel - Lab version..."};
         QTest::newRow("mendkit") << int(Variant::Mendkit)
-                                 << QStringList{"File: Exit", "Radio Access: Radio Info... | - | Patch Radio | Undo patch",
+                                 << QStringList{"File: Exit",
+                                                "Radio Access: Radio Info... | - | Patch Radio | Undo patch",
                                                 "Options: Configuration...", "View: Toolbar | Status Bar",
                                                 "Help: About Mendkit"};
     }
@@ -233,9 +234,9 @@ private slots:
         });
         s.Frame().Command(cmd::AboutLab)->trigger();
         QCOMPARE(labTitle, QStringLiteral("About Vantrel - Divavav version"));
-        QCOMPARE(lab.mid(0, 3), (QStringList{QString::fromUtf8("Fieldline Radio Vantrel\u2122 Tool"),
-                                             "Version:  D03.00.00a, 03-May-2000",
-                                             "CAUTION: Divavav Version - Internal use only !"}));
+        QCOMPARE(lab.mid(0, 3),
+                 (QStringList{QString::fromUtf8("Fieldline Radio Vantrel\u2122 Tool"),
+                              "Version:  D03.00.00a, 03-May-2000", "CAUTION: Divavav Version - Internal use only !"}));
     }
 
     void testReleaseQuestionOnlyForATestRelease_data()
@@ -264,9 +265,11 @@ private slots:
         FakePorts ports;
         // A table of the given releases and its terminator.
         std::vector<QByteArray> texts;
-        for (const QString& version : versions) texts.push_back(version.toLatin1());
+        for (const QString& version : versions)
+            texts.push_back(version.toLatin1());
         std::vector<VersionRecord> table;
-        for (const QByteArray& text : texts) table.push_back(VersionRecord{text.constData(), {}});
+        for (const QByteArray& text : texts)
+            table.push_back(VersionRecord{text.constData(), {}});
         table.push_back(VersionRecord{"XXXXXXXXX", {}});
         ShellHooks hooks = TestHooks(ports);
         if (!versions.isEmpty()) hooks.versionTable = [&table] { return table.data(); };
@@ -275,7 +278,7 @@ private slots:
         const auto pending1 = AnswerNextBox(static_cast<QMessageBox::StandardButton>(answer), &seen);
         QCOMPARE(app.InitInstance(), runs);
         if (!asked) {
-            QTest::qWait(50);  // gives an unexpected box the time to appear
+            QTest::qWait(50); // gives an unexpected box the time to appear
             QVERIFY(!seen.shown);
             return;
         }
@@ -314,6 +317,6 @@ private slots:
 
 VANTREL_SHELL_TEST(MainFrameTest)
 
-}  // namespace vantrel
+} // namespace vantrel
 
 #include "MainFrameTest.moc"

@@ -1,12 +1,12 @@
-#include <QApplication>
-#include <QTest>
-#include <QTimer>
-
 #include "ShellTestSupport.h"
 #include "link/Feedback.h"
 #include "link/StringTable.h"
 #include "shell/CMainFrame.h"
 #include "shell/QtFeedback.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 
 namespace vantrel {
 
@@ -93,7 +93,8 @@ private slots:
         CurrentFeedback().ShowPortOpenFailure("COM3", "/dev/ttyS2: permission denied (dialout group)");
         m_feedback.SetMainWindow(nullptr);
         QCOMPARE(seen.caption, QStringLiteral("Error"));
-        QCOMPARE(seen.text, QStringLiteral("The serial port COM3 could not be opened.\nIt may be in use by another program."));
+        QCOMPARE(seen.text,
+                 QStringLiteral("The serial port COM3 could not be opened.\nIt may be in use by another program."));
         QCOMPARE(seen.icon, QMessageBox::Critical);
         QCOMPARE(seen.buttons, QMessageBox::Ok);
         QCOMPARE(seen.modality, Qt::WindowModal);
@@ -126,7 +127,8 @@ private slots:
     void operatorAnswersReachTheListeners()
     {
         std::vector<std::pair<uint32_t, int>> heard;
-        const int handle = AddOperatorActionListener([&heard](uint32_t id, int answer) { heard.emplace_back(id, answer); });
+        const int handle =
+            AddOperatorActionListener([&heard](uint32_t id, int answer) { heard.emplace_back(id, answer); });
         const auto pending6 = AnswerNextBox(QMessageBox::Cancel);
         ShowMessage(4, 20133);
         RemoveOperatorActionListener(handle);
@@ -138,6 +140,6 @@ private slots:
 
 VANTREL_SHELL_TEST(MessageBoxTest)
 
-}  // namespace vantrel
+} // namespace vantrel
 
 #include "MessageBoxTest.moc"

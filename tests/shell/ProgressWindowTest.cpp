@@ -1,13 +1,13 @@
+#include "ShellTestSupport.h"
+#include "link/Feedback.h"
+#include "shell/QtFeedback.h"
+
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTest>
-
-#include "ShellTestSupport.h"
-#include "link/Feedback.h"
-#include "shell/QtFeedback.h"
 
 namespace vantrel {
 namespace {
@@ -23,7 +23,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 class ProgressWindowTest : public QObject {
     Q_OBJECT
@@ -57,7 +57,8 @@ private slots:
 
         SendProgress(WM_PROGRESS_TEXT, 20130);
         SendProgress(WM_PROGRESS_RANGE, 128);
-        for (uint32_t block = 1; block <= 64; ++block) SendProgress(WM_PROGRESS_POS, block);
+        for (uint32_t block = 1; block <= 64; ++block)
+            SendProgress(WM_PROGRESS_POS, block);
         QCOMPARE(Progress().StatusLine()->text(), QStringLiteral("Reading EEPROM data..."));
         QCOMPARE(Progress().Bar()->maximum(), 128);
         QCOMPARE(Progress().Bar()->value(), 64);
@@ -110,9 +111,9 @@ private slots:
     {
         SendProgress(WM_PROGRESS_OPEN, 100);
         SendProgress(WM_PROGRESS_POS, 500);
-        QCOMPARE(Progress().Bar()->value(), 100);  // full, not empty
+        QCOMPARE(Progress().Bar()->value(), 100); // full, not empty
         SendProgress(WM_PROGRESS_RANGE, 0x12345);
-        QCOMPARE(Progress().Bar()->maximum(), 0x2345);  // the range message carries 16 bits
+        QCOMPARE(Progress().Bar()->maximum(), 0x2345); // the range message carries 16 bits
         QCOMPARE(Progress().Bar()->value(), 0);
         // An empty range shows an empty bar, not Qt's busy animation.
         SendProgress(WM_PROGRESS_RANGE, 0);
@@ -142,6 +143,6 @@ private slots:
 
 VANTREL_SHELL_TEST(ProgressWindowTest)
 
-}  // namespace vantrel
+} // namespace vantrel
 
 #include "ProgressWindowTest.moc"

@@ -1,21 +1,20 @@
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-
 #include "ShellTestSupport.h"
+#include "platform/Clock.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadiliftApp.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CommandIds.h"
 #include "sim/SimBench.h"
-#include "platform/Clock.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 
 namespace vantrel {
 namespace {
 
-template <typename Widget>
-Widget* Control(QWidget& dialog, int id)
+template <typename Widget> Widget* Control(QWidget& dialog, int id)
 {
     for (Widget* widget : dialog.findChildren<Widget*>()) {
         if (widget->property("controlId").toInt() == id) return widget;
@@ -27,12 +26,12 @@ RadioInfoResult SampleRadio()
 {
     RadioInfoResult result;
     result.outcome = RadioInfoOutcome::Ok;
-    result.fields = {"ID = $4A $01", "471TGA1234", "012/03/077881", "n/a",        "R05.02.00",
+    result.fields = {"ID = $4A $01", "471TGA1234", "012/03/077881", "n/a",          "R05.02.00",
                      "06/10/2006",   "8571234A02", "8570987B05",    "$12 $FE $03 ", "North America"};
     return result;
 }
 
-}  // namespace
+} // namespace
 
 class RadioInfoDlgTest : public QObject {
     Q_OBJECT
@@ -51,8 +50,8 @@ private slots:
         QCOMPARE(portAsked, 2);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Radio Info"));
         const std::pair<int, QString> expected[] = {
-            {1001, "ID = $4A $01"}, {1002, "471TGA1234"}, {1009, "012/03/077881"}, {1003, "n/a"},
-            {1004, "R05.02.00"},    {1005, "06/10/2006"}, {1006, "8571234A02"},    {1007, "8570987B05"},
+            {1001, "ID = $4A $01"}, {1002, "471TGA1234"},   {1009, "012/03/077881"}, {1003, "n/a"},
+            {1004, "R05.02.00"},    {1005, "06/10/2006"},   {1006, "8571234A02"},    {1007, "8570987B05"},
             {1013, "$12 $FE $03 "}, {1008, "North America"}};
         for (const auto& [id, text] : expected) {
             QLineEdit* edit = Control<QLineEdit>(dialog, id);
@@ -153,7 +152,8 @@ private slots:
         const auto box = AnswerNextBox(QMessageBox::Ok, &seen);
         const auto noDialog = AnswerNextDialog(true, [&dialogShown](QWidget*) { dialogShown = true; });
         app.MainFrame()->Command(cmd::RadioInfo)->trigger();
-        QCOMPARE(seen.text, QStringLiteral("Serial Communication Error!\nCheck the connection to the radio and try again."));
+        QCOMPARE(seen.text,
+                 QStringLiteral("Serial Communication Error!\nCheck the connection to the radio and try again."));
         QVERIFY(!dialogShown);
     }
 
@@ -173,9 +173,8 @@ private slots:
         for (uint32_t id : {cmd::RadioInfo, cmd::ToolbarRadioInfo}) {
             QString model;
             portAsked = -1;
-            const auto pending = AnswerNextDialog(true, [&model](QWidget* dialog) {
-                model = Control<QLineEdit>(*dialog, 1001)->text();
-            });
+            const auto pending = AnswerNextDialog(
+                true, [&model](QWidget* dialog) { model = Control<QLineEdit>(*dialog, 1001)->text(); });
             app.MainFrame()->Command(id)->trigger();
             QCOMPARE(portAsked, 3);
             QCOMPARE(model, QStringLiteral("ID = $4A $01"));
@@ -185,6 +184,6 @@ private slots:
 
 VANTREL_SHELL_TEST(RadioInfoDlgTest)
 
-}  // namespace vantrel
+} // namespace vantrel
 
 #include "RadioInfoDlgTest.moc"

@@ -1,7 +1,3 @@
-#include <QComboBox>
-#include <QPushButton>
-#include <QTest>
-
 #include "ShellTestSupport.h"
 #include "link/StringTable.h"
 #include "operations/RegionalId.h"
@@ -12,11 +8,14 @@
 #include "shell/CommandIds.h"
 #include "shell/QtFeedback.h"
 
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
 namespace vantrel {
 namespace {
 
-template <typename Widget>
-Widget* Control(QWidget& dialog, int id)
+template <typename Widget> Widget* Control(QWidget& dialog, int id)
 {
     for (Widget* widget : dialog.findChildren<Widget*>()) {
         if (widget->property("controlId").toInt() == id) return widget;
@@ -60,7 +59,7 @@ struct SimulatedBench {
     }
 };
 
-}  // namespace
+} // namespace
 
 class RegionalIdDlgTest : public QObject {
     Q_OBJECT
@@ -85,9 +84,10 @@ private slots:
         QComboBox* list = Control<QComboBox>(dialog, 1003);
         QVERIFY(list);
         QStringList names;
-        for (int i = 0; i < list->count(); ++i) names << list->itemText(i);
-        QCOMPARE(names, (QStringList{"Super Verolan", "North America", "Latin America", "EMEA", "Asia",
-                                     "No Region defined"}));
+        for (int i = 0; i < list->count(); ++i)
+            names << list->itemText(i);
+        QCOMPARE(names,
+                 (QStringList{"Super Verolan", "North America", "Latin America", "EMEA", "Asia", "No Region defined"}));
         QCOMPARE(list->currentIndex(), selected);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Program Regional ID"));
         QCOMPARE(Control<QPushButton>(dialog, 1)->text(), QStringLiteral("Program"));
@@ -183,13 +183,14 @@ private slots:
         const auto box = AnswerNextBox(QMessageBox::Ok, &seen);
         bench.app->MainFrame()->Command(cmd::ProgramRegionalId)->trigger();
         QVERIFY(seen.shown);
-        QCOMPARE(seen.text, QStringLiteral("The serial port COM3 could not be opened.\nIt may be in use by another program."));
+        QCOMPARE(seen.text,
+                 QStringLiteral("The serial port COM3 could not be opened.\nIt may be in use by another program."));
         QCOMPARE(seen.caption, QStringLiteral("Error"));
     }
 };
 
 VANTREL_SHELL_TEST(RegionalIdDlgTest)
 
-}  // namespace vantrel
+} // namespace vantrel
 
 #include "RegionalIdDlgTest.moc"

@@ -1,8 +1,8 @@
-#include <QTest>
-
 #include "ShellTestSupport.h"
 #include "platform/PortRouter.h"
 #include "shell/AppSettings.h"
+
+#include <QTest>
 
 namespace vantrel {
 
@@ -36,7 +36,8 @@ private slots:
         QCOMPARE(loaded.rate, 38400);
         // A busy port is not taken, and probing stops at the first that opens.
         QCOMPARE(ports.probed, (std::vector<std::string>{"COM1", "COM2", "COM3"}));
-        for (int i = 0; i < 4; ++i) QCOMPARE(router.SlotTarget(i), PortRouter::DefaultSlotTarget(i));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(router.SlotTarget(i), PortRouter::DefaultSlotTarget(i));
     }
 
     void storedPortIsTakenWithoutProbing()
@@ -44,7 +45,7 @@ private slots:
         TempStore store;
         store.Store().setValue("Options/SerialPort", 2);
         store.Store().setValue("Options/FlashRate", 115200);
-        FakePorts ports;  // COM3 does not even exist
+        FakePorts ports; // COM3 does not even exist
         PortRouter router;
         const Loaded loaded = Load(store.Store(), ports, router);
         QCOMPARE(loaded.port, 2);
@@ -117,12 +118,13 @@ private slots:
         const Loaded loaded = Load(*store.Reopen(), again, reread);
         QCOMPARE(loaded.port, 3);
         QCOMPARE(loaded.rate, 19200);
-        for (int i = 0; i < 4; ++i) QCOMPARE(reread.SlotTarget(i), router.SlotTarget(i));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(reread.SlotTarget(i), router.SlotTarget(i));
     }
 };
 
 VANTREL_SHELL_TEST(SettingsTest)
 
-}  // namespace vantrel
+} // namespace vantrel
 
 #include "SettingsTest.moc"

@@ -1,8 +1,8 @@
+#include "ShellTestSupport.h"
+
 #include <QApplication>
 #include <QTest>
 #include <memory>
-
-#include "ShellTestSupport.h"
 
 namespace vantrel {
 std::vector<TestFactory>& ShellTests();

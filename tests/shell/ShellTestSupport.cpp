@@ -1,5 +1,7 @@
 #include "ShellTestSupport.h"
 
+#include "shell/CMainFrame.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -10,8 +12,6 @@
 #include <QTimer>
 #include <memory>
 #include <type_traits>
-
-#include "shell/CMainFrame.h"
 
 namespace vantrel {
 namespace {
@@ -25,8 +25,7 @@ std::vector<TestFactory>& Registry()
 // Polls until a modal widget of the wanted type is up, then acts on it. Gives
 // up after about five seconds so that a missing box fails the test instead of
 // hanging it.
-template <typename Widget>
-std::unique_ptr<PendingAnswer> WhenModal(std::function<void(Widget*)> act)
+template <typename Widget> std::unique_ptr<PendingAnswer> WhenModal(std::function<void(Widget*)> act)
 {
     auto alive = std::make_shared<bool>(true);
     auto tries = std::make_shared<int>(0);
@@ -41,7 +40,7 @@ std::unique_ptr<PendingAnswer> WhenModal(std::function<void(Widget*)> act)
         if (std::is_same_v<Widget, QDialog> && qobject_cast<QMessageBox*>(widget)) widget = nullptr;
         if (widget && widget->isVisible()) {
             act(widget);
-            *poll = nullptr;  // breaks the self-reference
+            *poll = nullptr; // breaks the self-reference
             return;
         }
         if (++*tries > 500) {
@@ -54,9 +53,12 @@ std::unique_ptr<PendingAnswer> WhenModal(std::function<void(Widget*)> act)
     return std::make_unique<PendingAnswer>(alive);
 }
 
-}  // namespace
+} // namespace
 
-std::vector<TestFactory>& ShellTests() { return Registry(); }
+std::vector<TestFactory>& ShellTests()
+{
+    return Registry();
+}
 
 int RegisterShellTest(TestFactory factory)
 {
@@ -94,7 +96,7 @@ std::unique_ptr<PendingAnswer> AnswerNextDialog(bool accept, std::function<void(
 {
     return WhenModal<QDialog>([accept, inspect](QDialog* dialog) {
         if (inspect) inspect(dialog);
-        if (!dialog->isVisible()) return;  // the inspection closed it
+        if (!dialog->isVisible()) return; // the inspection closed it
         if (accept) {
             dialog->accept();
         } else {
@@ -153,7 +155,8 @@ QStringList MenuLayout(const CMainFrame& frame)
             if (!item->isSeparator() && !item->isEnabled()) text += QStringLiteral(" (disabled)");
             items << text;
         }
-        lines << QString(popup->text()).remove(QLatin1Char('&')) + QStringLiteral(": ") + items.join(QStringLiteral(" | "));
+        lines << QString(popup->text()).remove(QLatin1Char('&')) + QStringLiteral(": ") +
+                     items.join(QStringLiteral(" | "));
     }
     return lines;
 }
@@ -166,4 +169,4 @@ void SaveShot(QWidget* widget, const QString& name)
     widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ShellHooks.h"
+
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -8,8 +10,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "shell/ShellHooks.h"
 
 class QObject;
 
@@ -20,7 +20,7 @@ class CMainFrame;
 // Test classes register themselves; the test main runs them all.
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
 int RegisterShellTest(TestFactory factory);
-#define VANTREL_SHELL_TEST(Class)                                                                                    \
+#define VANTREL_SHELL_TEST(Class)                                                                                      \
     static const int Class##Registered = ::vantrel::RegisterShellTest([] { return std::make_unique<Class>(); });
 
 // What a message box looked like when it was answered.
@@ -32,7 +32,7 @@ struct BoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     Qt::WindowModality modality = Qt::NonModal;
-    Qt::CursorShape cursor = Qt::ArrowCursor;  // the override cursor while it showed
+    Qt::CursorShape cursor = Qt::ArrowCursor; // the override cursor while it showed
 };
 
 // A pending answer to a modal window; it is withdrawn when this goes out of
@@ -93,4 +93,4 @@ QStringList MenuLayout(const CMainFrame& frame);
 // Saves a picture of the widget when VANTREL_SHOTS_DIR is set.
 void SaveShot(QWidget* widget, const QString& name);
 
-}  // namespace vantrel
+} // namespace vantrel

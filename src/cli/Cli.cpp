@@ -38,6 +38,12 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     std::string regionValue;
     regionSet->add_option("REGION", regionValue, "a region name or 0-4, 255")->required();
     auto* ports = app.add_subcommand("ports", "list the serial devices of this machine");
+    auto* exportCommand =
+        app.add_subcommand("export", "turn the S-record sources of the program folder into binary image files");
+    std::string exportWhat;
+    exportCommand->add_option("WHAT", exportWhat, "firmware, codeplugs, bootcodes or all")
+        ->required()
+        ->check(CLI::IsMember({"firmware", "codeplugs", "bootcodes", "all"}));
 
     std::vector<std::string> args;
     for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
@@ -68,6 +74,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     else if (regionSet->parsed()) status = RunRegionSetCommand(session, regionValue);
     else if (region->parsed()) status = RunRegionGetCommand(session);
     else if (ports->parsed()) status = RunPortsCommand(session);
+    else if (exportCommand->parsed()) status = RunExportCommand(session, exportWhat);
     if (!session.Finish() && status == kExitOk) status = kExitFailed;
     return status;
 }

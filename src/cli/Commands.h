@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vantrel {
@@ -12,6 +13,8 @@ int RunRegionGetCommand(CliSession& session);
 // value: one of the six region names (any case) or 0-4 / 255.
 int RunRegionSetCommand(CliSession& session, const std::string& value);
 int RunPortsCommand(CliSession& session);
+// what: firmware, codeplugs, bootcodes or all; the sources and outputs are in the program folder.
+int RunExportCommand(CliSession& session, const std::string& what);
 
 // Parses a region argument; false for anything that is not a region.
 bool ParseRegionArgument(const std::string& text, uint8_t& value);

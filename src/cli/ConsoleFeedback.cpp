@@ -59,12 +59,17 @@ void ConsoleFeedback::SendProgress(uint32_t message, uint32_t wParam)
     case WM_PROGRESS_TEXT:
         if (!m_open) return;
         m_status = LoadMessageText(wParam);
-        if (!m_options.progressBar) std::fprintf(m_out, "%s\n", m_status.c_str());
+        // Without a bar, say each new status once: repeats carry no news in a log.
+        if (!m_options.progressBar && m_status != m_lastPrinted) {
+            std::fprintf(m_out, "%s\n", m_status.c_str());
+            m_lastPrinted = m_status;
+        }
         break;
     case WM_PROGRESS_CLOSE:
         if (!m_open) return;
         ClearBarLine();
         m_open = false;
+        m_lastPrinted.clear();
         return;
     case WM_PROGRESS_SHOWBAR:
         if (m_open) m_barVisible = true;

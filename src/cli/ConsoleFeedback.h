@@ -45,6 +45,7 @@ private:
     uint32_t m_range = 0;
     uint32_t m_pos = 0;
     std::string m_status;
+    std::string m_lastPrinted;
     int m_retriesLeft;
     uint32_t m_lastErrorId = 0;
 };

@@ -58,7 +58,8 @@ bool RunTransaction(const CommandRule& rule, const uint8_t* payload, uint32_t le
     bool done = false;
     for (uint32_t attempt = 0; attempt < rule.attempts; ++attempt) {
         link.Send(rule.opcode, payload, length);
-        if (link.Status() == LinkNoResponse) return false;
+        // Without a port every further attempt would only repeat "No serial port assigned."
+        if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort) return false;
         Pause(rule.settleMs);
 
         uint8_t opcode = 0;
@@ -139,11 +140,17 @@ bool EraseFlash()
 
 bool WriteMemory(uint32_t address, uint32_t count, const uint8_t* source)
 {
-    if (source == nullptr || count == 0 || count > kMaxWriteMemoryCount || !FitsAddressSpace(address, count))
+    if (source == nullptr || count == 0) return false;
+    return WriteMemoryRecord(address, count, source);
+}
+
+bool WriteMemoryRecord(uint32_t address, uint32_t count, const uint8_t* source)
+{
+    if ((source == nullptr && count != 0) || count > kMaxWriteMemoryCount || !FitsAddressSpace(address, count))
         return false;
     uint8_t request[3 + kMaxWriteMemoryCount];
     PutAddress(request, address);
-    std::memcpy(request + 3, source, count);
+    if (count != 0) std::memcpy(request + 3, source, count);
     return RunTransaction(kWriteMemory, request, 3 + count, [](const uint8_t*, uint32_t) { return true; });
 }
 

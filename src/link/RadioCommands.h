@@ -48,6 +48,9 @@ bool ResetRadio();
 bool ReadMemory(uint32_t address, uint32_t count, uint8_t* destination);
 bool EraseFlash();
 bool WriteMemory(uint32_t address, uint32_t count, const uint8_t* source);
+// The flashing's form of the write: 0 to 45 data bytes. A firmware record
+// without data is still sent, as the address alone (source may then be null).
+bool WriteMemoryRecord(uint32_t address, uint32_t count, const uint8_t* source);
 bool WriteInfo(const uint8_t* payload, uint32_t length);
 // destination holds at least kInfoBufferSize bytes; receives the value and a zero.
 bool ReadInfo(uint8_t* destination, uint8_t item, uint32_t& length);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 #ifndef _WIN32
@@ -63,6 +64,20 @@ std::string UserDataFolder()
 }
 
 void SetUserDataFolder(const std::string& folder) { UserDataOverride() = WithSeparator(folder); }
+
+std::string FileNameTimestamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[32];
+    if (std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local) == 0) return "00000000-000000";
+    return text;
+}
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
 {

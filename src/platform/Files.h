@@ -19,6 +19,10 @@ void SetProgramFolder(const std::string& folder);
 std::string UserDataFolder();
 void SetUserDataFolder(const std::string& folder);  // tests and --data-dir
 
+// The local date and time as "YYYYMMDD-HHMMSS", for names of files that must
+// never replace an earlier one (backups, undo data).
+std::string FileNameTimestamp();
+
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 

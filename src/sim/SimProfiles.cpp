@@ -1,25 +1,64 @@
 #include "sim/SimProfiles.h"
 
 #include <functional>
+#include <string_view>
+
+#include "data/ModelTable.h"
+#include "data/ModelTableRules.h"
+#include "data/VersionTable.h"
 
 namespace vantrel {
 namespace {
 
-// Identity of one sample radio. Plain values for now; the product data (model
-// table, platform identifier, codeplug images) will provide them later, and
-// only BuildRadio needs to change for that.
+// The radios are built from the product data (model table, platform
+// identifier), so that each profile meets the lookup the way its name says,
+// whatever data the program carries.
+
+// Part numbers that no row names: such a radio is taken only by a default-key
+// or wildcard row.
+constexpr const char* kUnlistedTorvaPart = "TORVA_CP25";
+constexpr const char* kUnlistedMeqPart = "MEQ_CP0012";
+
+bool ColumnServes(const char* version, int column)
+{
+    for (const VersionRecord* r = VersionTable(); !IsVersionTerminator(*r); ++r) {
+        if (std::string_view(r->version) == version) return r->plan[column].supported != 0;
+    }
+    return false;
+}
+
+// The first filled row with the key (kind "part number": any specific key)
+// whose column serves the version; row 0's strings when there is none.
+const ModelRow& FirstRow(std::string_view keyKind, const char* version = "R03.08.08")
+{
+    for (int j = 0; j < kModelTableRows; ++j) {
+        const ModelRow& row = ModelTableRow(j);
+        if (IsEmptyModelRow(row) || !ColumnServes(version, j % kModelColumns)) continue;
+        const bool specific = !IsCatchAllKey(row.codeplugKey);
+        if (keyKind == "part number" ? specific : keyKind == row.codeplugKey) return row;
+    }
+    return ModelTableRow(0);
+}
+
+std::vector<uint8_t> PlatformIdentifierBytes()
+{
+    return {PlatformIdentifier(), PlatformIdentifier() + kPlatformIdentifierSize};
+}
+
+// Identity of one sample radio. By default a TORVA radio whose codeplug part
+// number is the specific key of a model row.
 struct SampleIdentity {
-    std::string model = "H25TVA0A1B";
+    std::string model = FirstRow("part number").modelNumber;
     std::string serial = "742TQK1234";
     std::vector<uint8_t> esn = {0x8A, 0x12, 0x34, 0x56, 0x78};
     std::string software = "R03.07.05";
     std::string codeplugVersion = "R03.07.00";
     std::vector<uint8_t> battery = {0x00};
     std::string programmed = "2019-04-17";
-    std::string codeplugPart = "TORVA_CP25";
+    std::string codeplugPart = FirstRow("part number").codeplugKey;
     std::string firmwarePart = "TORVA_FW38";
     std::vector<uint8_t> icVersions = {0x21, 0x10, 0x03, 0x07};
-    std::vector<uint8_t> platformId = {'V', 'A', 'N', 'T', 'R', 'E', 'L', '-', 'S', 'A', 'M', 'P', 'L', 'E', 'I', 'D'};
+    std::vector<uint8_t> platformId = PlatformIdentifierBytes();
     uint8_t region = 1;
     bool phase3 = true;
     bool newApplicationLayout = true; // release 3 firmware
@@ -131,7 +170,8 @@ const std::vector<Profile>& Profiles()
              id.newApplicationLayout = false;
              id.software = "R01.00.21";
              id.codeplugVersion = "R01.00.20";
-             id.model = "H25TVA0A1A";
+             id.model = FirstRow("part number", "R01.00.21").modelNumber;
+             id.codeplugPart = FirstRow("part number", "R01.00.21").codeplugKey;
          }},
         {"phase12-r2",
          [](SampleIdentity& id) {
@@ -146,12 +186,29 @@ const std::vector<Profile>& Profiles()
              id.software = "R02.01.03";
              id.codeplugVersion = "R02.01.00";
          }},
+        // Taken only by its model's "MEQ_DEF***" row: a TORVA radio of the same
+        // model and part number is not supported.
         {"meq",
          [](SampleIdentity& id) {
-             id.model = "H25MEQ0A1B";
-             id.codeplugPart = "MEQ_CP0012";
+             id.model = FirstRow(kMeqDefaultKey).modelNumber;
+             id.codeplugPart = kUnlistedMeqPart;
              id.icVersions = {0x21, 0xFE, 0x03, 0x07};
          }},
+        {"default-key",
+         [](SampleIdentity& id) {
+             id.model = FirstRow(kTorvaDefaultKey).modelNumber;
+             id.codeplugPart = kUnlistedTorvaPart;
+         }},
+        {"wildcard",
+         [](SampleIdentity& id) {
+             id.model = FirstRow(kWildcardKey).modelNumber;
+             id.codeplugPart = kUnlistedMeqPart;
+         }},
+        // Listed twice in the version table; the first record counts.
+        {"r03-04-00", [](SampleIdentity& id) { id.software = "R03.04.00"; }},
+        // Item 15 one byte short, or one byte long after the right 16.
+        {"platform-15", [](SampleIdentity& id) { id.platformId.pop_back(); }},
+        {"platform-17", [](SampleIdentity& id) { id.platformId.push_back(0x00); }},
         {"low-battery", [](SampleIdentity& id) { id.battery = {0x01}; }},
         {"unsupported", [](SampleIdentity& id) { id.model = "X99ZZZ9Z9Z"; }},
         {"partial-info",

@@ -259,6 +259,7 @@ void SimRadio::HandleMessage()
     m_rx.clear();
     m_parser.Reset();
     const uint32_t n = ++m_messages;
+    if (message.size() > 1) m_requests.push_back(message);
 
     if (m_faults.Hits(SimFaultKind::NoEcho, SimEvent::Message, n)) m_unplugged = true;
     if (m_faults.Hits(SimFaultKind::TagChange, SimEvent::Message, n)) ChangeTag();

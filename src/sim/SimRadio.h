@@ -71,6 +71,9 @@ public:
     uint32_t BlockCount() const { return m_blocks; }
     uint32_t BootCount() const { return m_boots; }
     uint32_t EraseCount() const { return m_erases; }
+    // Every framed request the radio has taken off the line, whole, in order
+    // (tests look at what was sent, e.g. whether a reset came).
+    const std::vector<std::vector<uint8_t>>& Requests() const { return m_requests; }
     // The bootcode bytes of the last download (whole blocks, padding included).
     const std::vector<uint8_t>& DownloadedBootcode() const { return m_download; }
 
@@ -128,6 +131,7 @@ private:
     bool m_unplugged = false;
 
     // Framed requests.
+    std::vector<std::vector<uint8_t>> m_requests;
     MessageParser m_parser;
     std::vector<uint8_t> m_rx;
     uint64_t m_lastRxUs = 0;

@@ -7,6 +7,7 @@
 #include "images/Export.h"
 #include "images/ImageTestSupport.h"
 #include "support/RecordingFeedback.h"
+#include "upgrade/CodeplugValidator.h"
 
 // The sample sources the build puts into the program folder convert into
 // files the upgrade can use.
@@ -28,6 +29,16 @@ protected:
             ASSERT_TRUE(std::filesystem::exists(source)) << source << " was not made by the build";
             std::filesystem::copy_file(source, folder.File(name));
         }
+    }
+    // Rows the codeplug export converts.
+    static std::vector<ModelRow> ConvertedRows()
+    {
+        std::vector<ModelRow> rows;
+        for (int i = 0; i < kModelTableRows; ++i) {
+            const ModelRow& row = ModelTableRow(i);
+            if (*row.codeplugSourceFile && *row.eepromDataFile && *row.modelNumber) rows.push_back(row);
+        }
+        return rows;
     }
     TempFolder folder;
     RecordingFeedback feedback;
@@ -69,6 +80,26 @@ TEST_F(SampleImagesTest, BootcodesAreLoadersForTheirRate)
         EXPECT_LE(image.size(), kBootcodeImageSize);
         EXPECT_EQ(std::memcmp(image.data(), kSampleBootcodeMark, 4), 0);
         EXPECT_EQ(LittleEndian32(image.data() + 4), rates[k]);
+    }
+}
+
+TEST_F(SampleImagesTest, CodeplugSourcesGiveSoundEepromDataFiles)
+{
+    const std::vector<ModelRow> rows = ConvertedRows();
+    ASSERT_FALSE(rows.empty());
+    for (const ModelRow& row : rows) {
+        const std::filesystem::path source = std::filesystem::path(VANTREL_BIN_DIR) / row.codeplugSourceFile;
+        ASSERT_TRUE(std::filesystem::exists(source)) << source << " was not made by the build";
+        std::filesystem::copy_file(source, folder.File(row.codeplugSourceFile),
+                                   std::filesystem::copy_options::skip_existing);
+    }
+    ASSERT_TRUE(SaveCodeplugsAsBinary(folder.Path()));
+    EXPECT_EQ(feedback.Messages(), std::vector<uint32_t>{20141});
+    for (const ModelRow& row : rows) {
+        SCOPED_TRACE(row.eepromDataFile);
+        const std::vector<uint8_t> data = folder.Read(row.eepromDataFile);
+        EXPECT_GE(data.size(), 723u);
+        EXPECT_EQ(ValidateEepromDataFile(data), CodeplugProblems{});
     }
 }
 

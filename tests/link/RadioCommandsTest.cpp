@@ -337,6 +337,9 @@ TEST_F(RadioCommandsTest, OutOfRangeArgumentsAreRefusedBeforeAnythingIsSent)
     EXPECT_FALSE(WriteMemory(0, 0, buffer));
     EXPECT_FALSE(WriteMemory(0, 46, buffer));
     EXPECT_FALSE(WriteMemory(0x1000000, 1, buffer));
+    EXPECT_FALSE(WriteMemoryRecord(0, 46, buffer));
+    EXPECT_FALSE(WriteMemoryRecord(0, 1, nullptr));
+    EXPECT_FALSE(WriteMemoryRecord(0x1000000, 0, nullptr));
     EXPECT_FALSE(WriteInfo(buffer, 0));
     EXPECT_FALSE(WriteInfo(buffer, 41));
     EXPECT_FALSE(ReadInfo(nullptr, 0, length));
@@ -348,6 +351,10 @@ TEST_F(RadioCommandsTest, OutOfRangeArgumentsAreRefusedBeforeAnythingIsSent)
     EXPECT_TRUE(ReadMemory(0, 37, buffer));
     Answer({kAck, Msg(kOpDoneReply)});
     EXPECT_TRUE(WriteMemory(0xFFFFD3, 45, buffer));
+    // A firmware record without data still goes out, as the address alone.
+    Answer({kAck, Msg(kOpDoneReply)});
+    EXPECT_TRUE(WriteMemoryRecord(0x412345, 0, nullptr));
+    EXPECT_EQ(requests.back().payload, (Bytes{0x41, 0x23, 0x45}));
 }
 
 TEST_F(RadioCommandsTest, ItemChecksNeedTheBytesTheyTest)

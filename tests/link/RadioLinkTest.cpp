@@ -141,6 +141,12 @@ TEST_F(RadioLinkTest, WithoutAPortEverySendAndReceiveShows20100)
     EXPECT_EQ(feedback.Messages(), (std::vector<uint32_t>{20100, 20100}));
     EXPECT_EQ(feedback.Events()[0].value, uint32_t{kMsgError});
     EXPECT_TRUE(device.SentBytes().empty());
+
+    // A command without a port gives up at once instead of repeating the box for every attempt.
+    feedback.Clear();
+    uint8_t data[4];
+    EXPECT_FALSE(ReadMemory(0, 4, data));
+    EXPECT_EQ(feedback.Messages(), (std::vector<uint32_t>{20100}));
 }
 
 TEST_F(RadioLinkTest, AClosedPortEndsAReceiveAtItsDeadlineWithoutSpinning)

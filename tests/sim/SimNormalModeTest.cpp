@@ -20,7 +20,8 @@ TEST(SimNormalMode, IdentityItemsAndNotSupported)
 {
     SimRig rig("partial-info");
     ASSERT_TRUE(rig.Open());
-    const std::string model = "H25TVA0A1B";
+    const auto& item0 = rig.Radio().State().items[0].value;
+    const std::string model(item0.begin(), item0.end());
     const std::string reply = std::string(1, '\0') + model;  // item number, then the value
     const std::vector<uint8_t> expected(reply.begin(), reply.end());
     EXPECT_EQ(rig.Transact(0x23, {0x00}), AckThen(0x8B, expected));

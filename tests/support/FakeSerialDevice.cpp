@@ -100,6 +100,7 @@ void FakeSerialDevice::Deliver(uint8_t byte, uint64_t atUs) { m_rx.push_back({by
 
 void FakeSerialDevice::RadioHears(uint8_t byte, uint64_t /*atUs*/)
 {
+    if (m_byteResponder && m_byteResponder(byte, *this)) return;
     m_request.push_back(byte);
     if (!m_radioParser.Feed(byte)) return;
     const std::vector<uint8_t> request = std::move(m_request);

@@ -24,6 +24,9 @@ namespace vantrel {
 class FakeSerialDevice final : public SerialDevice {
 public:
     using Responder = std::function<void(const std::vector<uint8_t>& request, FakeSerialDevice& device)>;
+    // A radio that takes the line byte by byte (the bootstrap ROM); returns
+    // false to hand the byte on to the framed-request responder.
+    using ByteResponder = std::function<bool(uint8_t byte, FakeSerialDevice& device)>;
 
     struct SentByte {
         uint8_t byte;
@@ -37,6 +40,7 @@ public:
     void SetEcho(bool on) { m_echo = on; }
     void SetEchoLatencyMs(uint32_t ms) { m_echoLatencyUs = uint64_t{ms} * 1000; }
     void SetResponder(Responder responder) { m_responder = std::move(responder); }
+    void SetByteResponder(ByteResponder responder) { m_byteResponder = std::move(responder); }
     // Inbound bytes at the line rate, the first starting delayMs after the
     // current event (the end of the request inside a responder, else now).
     void Reply(const std::vector<uint8_t>& bytes, uint32_t delayMs = 0);
@@ -121,6 +125,7 @@ private:
     MessageParser m_radioParser;
     std::vector<uint8_t> m_request;
     Responder m_responder;
+    ByteResponder m_byteResponder;
 
     std::vector<SentByte> m_sent;
     std::vector<unsigned> m_purges;

@@ -1,17 +1,22 @@
 // Makes the sample S-record sources that ship in the program folder: the
-// firmware "torva5t.0" and the three bootcode sources. The real sources are
-// product data we do not have; these obey the same rules (S2 records of at
-// most 45 data bytes in ascending address order, bootcodes of at most 5000
-// bytes that the simulated radio recognises as loaders for their rate).
+// firmware "torva5t.0", the three bootcode sources and one codeplug source per
+// EEPROM data file of the model table. The real sources are product data we do
+// not have; these obey the same rules (S2 records of at most 45 data bytes in
+// ascending address order, bootcodes of at most 5000 bytes that the simulated
+// radio recognises as loaders for their rate, codeplug sources that convert
+// into sound EEPROM data files).
 //
 // Usage: vantrel_make_samples FOLDER
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "data/ModelTable.h"
 #include "data/SampleBootcode.h"
 #include "images/SRecordWriter.h"
+#include "sim/CodeplugGenerator.h"
 
 namespace {
 
@@ -66,6 +71,20 @@ std::string MakeBootcode(uint32_t rate, size_t size)
     return text;
 }
 
+// A codeplug source: the model's EEPROM data file (a Phase 3 hardware
+// codeplug template in 0..639, a new-layout block 1 in 651..722) as records
+// from address 0 without gaps. The content follows from the name, so rows
+// naming the same file agree.
+std::string MakeCodeplugSource(const std::string& name)
+{
+    uint32_t seed = 2166136261u;
+    for (const char c : name) seed = (seed ^ static_cast<uint8_t>(c)) * 16777619u;
+    std::string text;
+    AppendSRecordData(text, 0x000000, vantrel::GenerateEepromDataFile(seed), 32);
+    AppendSRecord(text, '9', 0, {});
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -79,14 +98,21 @@ int main(int argc, char** argv)
         const char* name;
         std::string text;
     };
-    const Output outputs[] = {
+    std::vector<Output> outputs = {
         {"torva5t.0", MakeFirmware()},
         {"bt19k_qel.0", MakeBootcode(19200, 3000)},
         {"bt38k_qel.0", MakeBootcode(38400, 3200)},
         {"bt115k_qel.0", MakeBootcode(115200, 3400)},
     };
-    // The codeplug sources (one per EEPROM data file of the model table) join
-    // this list once the model table and the codeplug template are in.
+    // The rows the codeplug export converts: all three names present.
+    std::set<std::string> sources;
+    for (int i = 0; i < vantrel::kModelTableRows; ++i) {
+        const vantrel::ModelRow& row = vantrel::ModelTableRow(i);
+        if (!*row.codeplugSourceFile || !*row.eepromDataFile || !*row.modelNumber) continue;
+        if (sources.insert(row.codeplugSourceFile).second) {
+            outputs.push_back({row.codeplugSourceFile, MakeCodeplugSource(row.codeplugSourceFile)});
+        }
+    }
     for (const Output& output : outputs) {
         if (!WriteText(folder + output.name, output.text)) {
             std::fprintf(stderr, "%s: cannot write %s%s\n", argv[0], folder.c_str(), output.name);

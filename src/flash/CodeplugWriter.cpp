@@ -1,0 +1,242 @@
+#include "flash/CodeplugWriter.h"
+
+#include "flash/CodeplugMerge.h"
+#include "images/SRecordFile.h"
+#include "link/Feedback.h"
+#include "link/RadioCommands.h"
+#include "link/RadioLink.h"
+#include "operations/EepromBackup.h"
+#include "upgrade/CodeplugLayout.h"
+
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace vantrel {
+namespace {
+
+constexpr uint32_t kNormalRate = 9600;
+constexpr uint32_t kProgressSteps = 4;
+constexpr uint32_t kIdBufferError = 20108;
+constexpr uint32_t kIdSRecordError = 20111;
+constexpr uint32_t kIdReadingEeprom = 20130;
+constexpr uint32_t kIdResetting = 20135;
+constexpr uint32_t kIdChecking = 20143;
+constexpr uint32_t kIdWritingEeprom = 20144;
+constexpr uint32_t kIdFailed = 20147;
+constexpr uint32_t kIdOpenFileFailed = 20152;
+constexpr uint32_t kIdDone = 20154;
+constexpr uint32_t kIdWriteFailedRetry = 20158;
+constexpr uint32_t kIdBackupFailed = 20190;
+
+// The tuning block is read in these four commands; the last one ends where the
+// radio's tuning block ends (117 or 123).
+constexpr uint16_t kTuningReadBounds[] = {21, 51, 81, 111};
+
+// The addresses one write pass covers: [start, end), empty when nothing is written.
+struct WriteRange {
+    uint32_t start = 0;
+    uint32_t end = 0;
+    bool Empty() const { return end <= start; }
+};
+
+class CodeplugWriteRun {
+public:
+    explicit CodeplugWriteRun(const CodeplugWriteOptions& options)
+        : m_options(options), m_layouts(LayoutsOf(options.layout)), m_hardwareSize(HardwareLength(m_layouts.filePhase3))
+    {
+    }
+
+    CodeplugWriteOutcome Run();
+
+private:
+    void ReadTuning();
+    void ReadIdentity();
+    void LoadImage();
+    void MergeKeptData();
+    WriteRange RangeToWrite() const;
+    void SaveBackup(const WriteRange& range);
+    bool WritePass();
+    void WriteWithRetries();
+
+    const CodeplugWriteOptions& m_options;
+    const CodeplugLayoutPair m_layouts;
+    const uint32_t m_hardwareSize; // S: the file layout's hardware codeplug
+    bool m_ok = true;
+    bool m_cancelled = false;
+    KeptRadioData m_kept;
+    std::vector<uint8_t> m_image;
+    uint32_t m_imageLength = 0;
+};
+
+void CodeplugWriteRun::ReadTuning()
+{
+    const uint32_t end = kTuningReadStart + TuningByteCount(m_layouts.radioPhase3);
+    for (size_t i = 0; i < std::size(kTuningReadBounds) && m_ok; ++i) {
+        const uint32_t from = kTuningReadBounds[i];
+        const uint32_t to = i + 1 < std::size(kTuningReadBounds) ? kTuningReadBounds[i + 1] : end;
+        m_ok = ReadMemorySpan(m_kept.tuning.data() + (from - kTuningReadStart), from, to);
+    }
+    m_kept.hasTuning = m_ok;
+    SendProgress(WM_PROGRESS_POS, m_options.writeApplication ? 1 : 4);
+}
+
+void CodeplugWriteRun::ReadIdentity()
+{
+    const IdentityAddresses at = IdentityAddressesOf(m_layouts.radioPhase3);
+    if (m_options.saveRegionalId && m_ok) {
+        m_ok = ReadMemorySpan(&m_kept.regionalId, at.regionalId, at.regionalId + 1u);
+        m_kept.hasRegionalId = m_ok;
+    }
+    SendProgress(WM_PROGRESS_POS, 2);
+    if (m_options.saveSerialNumber && m_ok) {
+        m_ok = ReadMemorySpan(m_kept.serialNumber.data(), at.serialNumber, at.serialNumber + kIdentitySerialSize);
+        m_kept.hasSerialNumber = m_ok;
+    }
+    SendProgress(WM_PROGRESS_POS, 3);
+    if (m_options.saveEsn && m_ok) {
+        m_ok = ReadMemorySpan(m_kept.esn.data(), at.esn, at.esn + kIdentityEsnSize);
+        m_kept.hasEsn = m_ok;
+    }
+    SendProgress(WM_PROGRESS_POS, 4);
+}
+
+void CodeplugWriteRun::LoadImage()
+{
+    // The one allocation of the run; failing it is reported, not thrown on.
+    try {
+        m_image.assign(kImageSize, 0);
+    } catch (const std::bad_alloc&) {
+        ShowMessage(kMsgError, kIdBufferError);
+        m_ok = false;
+        return;
+    }
+    if (!m_ok) return;
+    CSRecordFile file(static_cast<uint32_t>(kImageSize));
+    if (!file.Open(m_options.codeplugPath)) {
+        ShowMessage(kMsgError, kIdOpenFileFailed);
+        m_ok = false;
+        return;
+    }
+    // The reader refuses an image larger than the buffer rather than cut it.
+    ImageBuffer buffer{m_image.data(), static_cast<uint32_t>(m_image.size()), 0};
+    const bool loaded = file.LoadImage(buffer);
+    m_imageLength = buffer.length;
+    // A hardware codeplug shorter than the layout's would be completed with
+    // bytes the file never had.
+    if (!loaded || (m_options.writeHardware && m_imageLength < m_hardwareSize)) {
+        ShowMessage(kMsgError, kIdSRecordError);
+        m_ok = false;
+    }
+}
+
+void CodeplugWriteRun::MergeKeptData()
+{
+    if (m_options.writeHardware && m_options.saveTuning && m_ok) MergeTuning(m_image, m_options.layout, m_kept);
+    if (m_options.writeApplication && m_ok) MergeIdentity(m_image, m_layouts.filePhase3, m_kept);
+}
+
+WriteRange CodeplugWriteRun::RangeToWrite() const
+{
+    const bool hardware = m_options.writeHardware;
+    const bool application = m_options.writeApplication && m_imageLength > m_hardwareSize;
+    if (hardware && m_options.writeApplication) return {0, m_imageLength};
+    if (hardware) return {0, m_hardwareSize};
+    if (application) return {m_hardwareSize, m_imageLength};
+    return {};
+}
+
+void CodeplugWriteRun::SaveBackup(const WriteRange& range)
+{
+    SendProgress(WM_PROGRESS_TEXT, kIdReadingEeprom);
+    EepromBackup backup;
+    ReadBackupIdentity(backup);
+    backup.start = range.start;
+    backup.bytes.resize(range.end - range.start);
+    m_ok = ReadMemoryRange(backup.bytes.data(), range.start, range.end - range.start);
+    if (!m_ok) return;
+    std::string error;
+    const std::string path = WriteEepromBackup(backup, error);
+    if (path.empty()) {
+        ShowMessage(kMsgError, kIdBackupFailed);
+        CurrentFeedback().ShowNote("EEPROM backup failed: " + error);
+        m_ok = false;
+        return;
+    }
+    CurrentFeedback().ShowNote("EEPROM backup saved to " + path);
+    SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
+}
+
+bool CodeplugWriteRun::WritePass()
+{
+    const uint8_t* image = m_image.data();
+    if (m_options.writeHardware && m_options.writeApplication) return WriteMemoryRange(image, 0, m_imageLength);
+    if (m_options.writeHardware && !WriteMemoryRange(image, 0, m_hardwareSize)) return false;
+    if (m_options.writeApplication && m_imageLength > m_hardwareSize)
+        return WriteMemoryRange(image + m_hardwareSize, m_hardwareSize, m_imageLength - m_hardwareSize);
+    return true;
+}
+
+void CodeplugWriteRun::WriteWithRetries()
+{
+    for (int pass = 1;; ++pass) {
+        if (WritePass()) return;
+        if (pass >= kMaxCodeplugWritePasses) break;
+        if (ShowMessage(kMsgErrorRetryCancel, kIdWriteFailedRetry) == 0) {
+            m_cancelled = true;
+            break;
+        }
+    }
+    m_ok = false;
+}
+
+CodeplugWriteOutcome CodeplugWriteRun::Run()
+{
+    bool resetOk = false;
+    {
+        bool portOpen = false;
+        CRadioConnection connection(m_options.portIndex, kNormalRate, portOpen);
+        m_ok = portOpen;
+        if (!portOpen) {
+            CurrentFeedback().ShowPortOpenFailure(PortNameFromIndex(m_options.portIndex),
+                                                  connection.Port().LastOpenError().message);
+        }
+
+        SendProgress(WM_PROGRESS_OPEN, kProgressSteps);
+        SendProgress(WM_PROGRESS_TEXT, kIdChecking);
+        if (m_options.writeHardware && m_options.saveTuning) ReadTuning();
+        if (m_options.writeApplication && m_ok) ReadIdentity();
+
+        LoadImage();
+        SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
+        MergeKeptData();
+
+        const WriteRange range = RangeToWrite();
+        if (m_ok && m_options.backup && !range.Empty()) SaveBackup(range);
+        if (m_ok) WriteWithRetries();
+        m_image = {};
+
+        SendProgress(WM_PROGRESS_TEXT, kIdResetting);
+        SendProgress(WM_PROGRESS_HIDEBAR);
+        // The radio is restarted whatever happened before (there is no radio
+        // to reach without a port).
+        resetOk = portOpen && ResetRadio();
+    }
+    // The port is closed before the operator is shown the outcome.
+    SendProgress(WM_PROGRESS_CLOSE);
+    if (m_ok && resetOk) {
+        ShowMessage(kMsgInformation, kIdDone);
+        return CodeplugWriteOutcome::Success;
+    }
+    ShowMessage(kMsgError, kIdFailed);
+    return m_cancelled ? CodeplugWriteOutcome::Cancelled : CodeplugWriteOutcome::Failure;
+}
+
+} // namespace
+
+CodeplugWriteOutcome WriteCodeplug(const CodeplugWriteOptions& options)
+{
+    return CodeplugWriteRun(options).Run();
+}
+
+} // namespace vantrel

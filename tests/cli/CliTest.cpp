@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+namespace vantrel {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(std::FILE* f)
+{
+    std::string text;
+    std::rewind(f);
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    return text;
+}
+
+CliRun RunCommand(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "vantrel-cli");
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    CliRun run;
+    run.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    std::fclose(out);
+    std::fclose(err);
+    return run;
+}
+
+std::string TempPath(const std::string& name)
+{
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("vantrel-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name);
+    std::filesystem::remove(path);
+    return path.string();
+}
+
+TEST(CliTest, InfoPrintsTheTenFieldsFromTheSimulatedRadio)
+{
+    const CliRun run = RunCommand({"info"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* label : {"Model Number:", "Serial Number:", "ESN:", "Software Version:", "Codeplug Version:",
+                              "Last Programmed:", "Codeplug Part No:", "Firmware Part No:", "Radio IC Versions:",
+                              "Regional Identifier:"}) {
+        EXPECT_NE(run.out.find(label), std::string::npos) << label;
+    }
+}
+
+TEST(CliTest, CommunicationErrorPrintsTheMessageAndFails)
+{
+    const CliRun run = RunCommand({"--sim-fault", "silence@1", "info"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Serial Communication Error!\nCheck the connection to the radio and try again."),
+              std::string::npos);
+}
+
+TEST(CliTest, RegionSetIsKeptInTheStateFile)
+{
+    const std::string state = TempPath("region.state");
+    CliRun run = RunCommand({"--sim-state", state, "region", "set", "north america"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("The Regional ID was successfully programmed."), std::string::npos);
+    run = RunCommand({"--sim-state", state, "region", "set", "255"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = RunCommand({"--sim-state", state, "region"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "No Region defined\n");
+    std::filesystem::remove(state);
+}
+
+TEST(CliTest, UsageErrorsSendNothing)
+{
+    const std::string trace = TempPath("usage.trace");
+    for (const char* bad : {"Mars", "5", "256", "-1", ""}) {
+        const CliRun run = RunCommand({"--trace", trace, "region", "set", bad});
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_FALSE(std::filesystem::exists(trace)) << "a usage error opened the port for " << bad;
+    }
+    EXPECT_EQ(RunCommand({"frobnicate"}).status, 2);
+    EXPECT_EQ(RunCommand({"--rate", "57600", "info"}).status, 2);
+    EXPECT_EQ(RunCommand({"--sim-fault", "sparks@2", "info"}).status, 2);
+    EXPECT_EQ(RunCommand({"--sim-profile", "no-such-radio", "info"}).status, 2);
+}
+
+TEST(CliTest, TraceRecordsEveryByteWithItsTime)
+{
+    const std::string trace = TempPath("info.trace");
+    ASSERT_EQ(RunCommand({"--port", "sim", "--trace", trace, "info"}).status, 0);
+    std::ifstream in(trace);
+    std::stringstream text;
+    text << in.rdbuf();
+    // The first request, its echo and the ACK.
+    EXPECT_NE(text.str().find("TX F2 23 00 EA"), std::string::npos);
+    EXPECT_NE(text.str().find("RX F2 23 00 EA"), std::string::npos);
+    EXPECT_NE(text.str().find("RX 50"), std::string::npos);
+    EXPECT_NE(text.str().find("TX F1 10 FE"), std::string::npos);  // the reset at the end
+    std::filesystem::remove(trace);
+}
+
+TEST(CliTest, MissingDeviceNamesThePortAndTheCause)
+{
+    const CliRun run = RunCommand({"--port", "/dev/vantrel-no-such-tty", "info"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("The serial port COM1 could not be opened."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("no such device"), std::string::npos) << run.err;
+}
+
+TEST(CliTest, ExportWritesIntoTheGivenFolder)
+{
+    const std::filesystem::path folder = TempPath("export");
+    std::filesystem::create_directories(folder);
+    CliRun run = RunCommand({"--folder", folder.string(), "export", "firmware"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Open firmware file failed"), std::string::npos);
+    EXPECT_EQ(run.out.find("successfully"), std::string::npos);
+
+    std::filesystem::copy_file(std::filesystem::path(VANTREL_BIN_DIR) / "torva5t.0", folder / "torva5t.0");
+    run = RunCommand({"--folder", folder.string(), "export", "firmware"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("New Firmware file created successfully"), std::string::npos);
+    EXPECT_GT(std::filesystem::file_size(folder / "tor5t.mot"), 4u);
+    EXPECT_EQ(RunCommand({"export", "everything"}).status, 2);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,117 @@
+#include "shell/CProgressDlg.h"
+
+#include "link/Feedback.h"
+#include "link/StringTable.h"
+#include "ui_ProgressDlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <algorithm>
+#include <climits>
+
+namespace vantrel {
+namespace {
+
+int ClampToInt(uint32_t value)
+{
+    return static_cast<int>(std::min<uint32_t>(value, INT_MAX));
+}
+
+} // namespace
+
+CProgressDlg::CProgressDlg() = default;
+CProgressDlg::~CProgressDlg() = default;
+
+QLabel* CProgressDlg::StatusLine() const
+{
+    return m_ui && m_window ? m_ui->statusLine : nullptr;
+}
+
+QProgressBar* CProgressDlg::Bar() const
+{
+    return m_ui && m_window ? m_ui->progressBar : nullptr;
+}
+
+void CProgressDlg::Handle(uint32_t message, uint32_t wParam)
+{
+    if (message == WM_PROGRESS_OPEN) {
+        if (!IsOpen()) Open(wParam);
+        return;
+    }
+    // Everything else acts on an open window only: the patch tool reads
+    // without opening it, and a closed window has no bar to move.
+    if (!IsOpen()) return;
+    switch (message) {
+    case WM_PROGRESS_RANGE:
+        SetRange(static_cast<int>(wParam & 0xFFFF));
+        break;
+    case WM_PROGRESS_POS:
+        // A position beyond the range shows a full bar rather than none.
+        m_ui->progressBar->setValue(std::min(ClampToInt(wParam), m_maximum));
+        break;
+    case WM_PROGRESS_TEXT:
+        m_ui->statusLine->setText(QString::fromUtf8(LoadMessageText(wParam)));
+        break;
+    case WM_PROGRESS_CLOSE:
+        Close();
+        return;
+    case WM_PROGRESS_SHOWBAR:
+        m_ui->progressBar->show();
+        break;
+    case WM_PROGRESS_HIDEBAR:
+        m_ui->progressBar->hide();
+        break;
+    default:
+        return;
+    }
+    Refresh();
+}
+
+void CProgressDlg::Open(uint32_t range)
+{
+    m_window = std::make_unique<QDialog>(nullptr, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    m_ui = std::make_unique<Ui::ProgressWindow>();
+    m_ui->setupUi(m_window.get());
+    m_window->setObjectName(QStringLiteral("progressWindow"));
+    m_window->setModal(false);
+
+    // 272 x 38 dialog units in the window's font.
+    const QFontMetrics metrics(m_window->font());
+    const int width = metrics.averageCharWidth() * 272 / 4;
+    const int height = std::max(metrics.height() * 38 / 8, m_window->sizeHint().height());
+    m_window->setFixedSize(width, height);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        m_window->move(screen->availableGeometry().center() - QPoint(width / 2, height / 2));
+    }
+
+    SetRange(ClampToInt(range));
+    m_window->show();
+    Refresh();
+}
+
+void CProgressDlg::SetRange(int maximum)
+{
+    // An empty range shows an empty bar; Qt would animate a "busy" bar for 0..0.
+    m_maximum = maximum;
+    m_ui->progressBar->setRange(0, std::max(maximum, 1));
+    m_ui->progressBar->setValue(0);
+}
+
+void CProgressDlg::Close()
+{
+    m_window->hide();
+    m_ui.reset();
+    m_window.reset();
+}
+
+void CProgressDlg::Refresh()
+{
+    // The caller blocks the event loop until it is done: paint now.
+    m_window->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace vantrel

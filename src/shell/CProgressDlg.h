@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class QDialog;
+class QLabel;
+class QProgressBar;
+
+namespace Ui {
+class ProgressWindow;
+}
+
+namespace vantrel {
+
+// The progress window: one object for the whole run, its window created by
+// WM_PROGRESS_OPEN and destroyed by WM_PROGRESS_CLOSE. Operations run on the UI
+// thread and never return to the event loop while they work, so every change
+// is painted before the message returns.
+class CProgressDlg {
+public:
+    CProgressDlg();
+    ~CProgressDlg();
+    CProgressDlg(const CProgressDlg&) = delete;
+    CProgressDlg& operator=(const CProgressDlg&) = delete;
+
+    // Applies one of the WM_PROGRESS_* messages.
+    void Handle(uint32_t message, uint32_t wParam);
+
+    bool IsOpen() const { return m_window != nullptr; }
+    // The open window and its controls; nullptr while closed.
+    QDialog* Window() const { return m_window.get(); }
+    QLabel* StatusLine() const;
+    QProgressBar* Bar() const;
+
+private:
+    void Open(uint32_t range);
+    void Close();
+    void SetRange(int maximum);
+    void Refresh();
+
+    std::unique_ptr<QDialog> m_window;
+    std::unique_ptr<Ui::ProgressWindow> m_ui;
+    int m_maximum = 0;
+};
+
+} // namespace vantrel

@@ -1,0 +1,240 @@
+#include "shell/CRadiliftApp.h"
+
+#include "link/Feedback.h"
+#include "link/StringTable.h"
+#include "platform/Runtime.h"
+#include "shell/AppSettings.h"
+#include "shell/CAboutDlg.h"
+#include "shell/CConfigurationDlg.h"
+#include "shell/CMainFrame.h"
+#include "shell/CRadioInfoDlg.h"
+#include "shell/CRegionalIdDlg.h"
+#include "shell/CommandIds.h"
+
+#include <QAction>
+#include <QMessageBox>
+#include <QSettings>
+
+namespace vantrel {
+
+CRadiliftApp::CRadiliftApp(Variant variant, QSettings& store, ShellHooks hooks)
+    : m_variant(variant), m_store(store), m_hooks(std::move(hooks)),
+      m_clock(m_hooks.clock ? *m_hooks.clock : m_realClock), m_simBench(m_clock)
+{
+    m_router.SetDeviceMaker(m_hooks.deviceMaker);
+    m_router.SetSimMaker(m_simBench.Maker());
+    // Everything below the front end reaches the clock, the ports and the
+    // operator through these for the whole run.
+    m_runtime = std::make_unique<ScopedRuntime>(m_clock, m_router);
+    m_feedbackScope = std::make_unique<ScopedFeedback>(m_feedback);
+}
+
+CRadiliftApp::~CRadiliftApp()
+{
+    m_feedback.SetMainWindow(nullptr);
+    m_frame.reset();
+}
+
+bool CRadiliftApp::InitInstance()
+{
+    LoadSettings(m_store, m_router, m_hooks.probePort, m_nSerialPort, m_nFlashRate);
+
+    m_frame = std::make_unique<CMainFrame>();
+    m_feedback.SetMainWindow(m_frame.get());
+    connect(m_frame.get(), &CMainFrame::commandTriggered, this, &CRadiliftApp::OnCommand);
+    connect(m_frame.get(), &CMainFrame::updateCommandUi, this, &CRadiliftApp::UpdateCommandUi);
+    m_frame->show();
+    m_frame->repaint();
+
+    m_frame->setWindowTitle(VariantTitle(m_variant));
+    EditMenu();
+    UpdateCommandUi();
+
+    return ConfirmTestRelease();
+}
+
+void CRadiliftApp::ExitInstance()
+{
+    SaveSettings(m_store, m_router, m_nSerialPort, m_nFlashRate);
+}
+
+void CRadiliftApp::EditMenu()
+{
+    CMainFrame& frame = *m_frame;
+    if (m_variant != Variant::Mendkit) {
+        for (uint32_t id : {cmd::PatchRadio, cmd::UndoPatch, cmd::AboutMendkit})
+            frame.RemoveCommand(id);
+    }
+    constexpr int kFile = 0;
+    constexpr int kHelp = 4;
+    switch (m_variant) {
+    case Variant::Service:
+        for (uint32_t id : {cmd::SelectFirmware, cmd::SelectCodeplug, cmd::SaveFirmwareBinary, cmd::SaveBootcodes,
+                            cmd::SaveCodeplugBinary}) {
+            frame.RemoveCommand(id);
+        }
+        // The two separators that now lead the File popup.
+        frame.RemoveMenuItemAt(kFile, 0);
+        frame.RemoveMenuItemAt(kFile, 0);
+        for (uint32_t id :
+             {cmd::ProgramRegionalId, cmd::FlashFirmware, cmd::WriteCodeplug, cmd::HelpTopics, cmd::AboutLab}) {
+            frame.RemoveCommand(id);
+        }
+        frame.RemoveMenuItemAt(kHelp, 0);
+        // The service variant upgrades with the firmware it carries.
+        m_bFirmwareSelected = 1;
+        break;
+    case Variant::Divavav:
+        for (uint32_t id : {cmd::SaveFirmwareBinary, cmd::SaveBootcodes, cmd::SaveCodeplugBinary}) {
+            frame.RemoveCommand(id);
+        }
+        frame.RemoveMenuItemAt(kFile, 2);
+        frame.RemoveCommand(cmd::UpgradeRadio);
+        m_bFirmwareSelected = 0;
+        frame.RemoveCommand(cmd::About);
+        break;
+    case Variant::Mendkit:
+        // The patch tool reads and patches radios; it neither selects files
+        // nor upgrades, so its toolbar has no upgrade button either.
+        for (uint32_t id : {cmd::SelectFirmware, cmd::SelectCodeplug, cmd::SaveFirmwareBinary, cmd::SaveBootcodes,
+                            cmd::SaveCodeplugBinary}) {
+            frame.RemoveCommand(id);
+        }
+        frame.RemoveMenuItemAt(kFile, 0);
+        frame.RemoveMenuItemAt(kFile, 0);
+        for (uint32_t id : {cmd::ProgramRegionalId, cmd::UpgradeRadio, cmd::FlashFirmware, cmd::WriteCodeplug,
+                            cmd::HelpTopics, cmd::About, cmd::AboutLab}) {
+            frame.RemoveCommand(id);
+        }
+        frame.RemoveMenuItemAt(kHelp, 0);
+        frame.RemoveToolbarButton(cmd::ToolbarUpgrade);
+        m_bFirmwareSelected = 0;
+        break;
+    }
+}
+
+bool CRadiliftApp::ConfirmTestRelease()
+{
+    if (!m_hooks.versionTable || !IsTestRelease(m_hooks.versionTable())) return true;
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(LoadMessageText(kIdsAppTitle)),
+                    QString::fromUtf8(LoadMessageText(20165)), QMessageBox::Ok | QMessageBox::Cancel, m_frame.get());
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void CRadiliftApp::UpdateCommandUi()
+{
+    if (!m_frame) return;
+    const bool firmware = m_bFirmwareSelected != 0;
+    m_frame->Command(cmd::FlashFirmware)->setEnabled(firmware);
+    m_frame->Command(cmd::ToolbarUpgrade)->setEnabled(firmware);
+    m_frame->Command(cmd::WriteCodeplug)->setEnabled(m_bCodeplugSelected != 0);
+}
+
+void CRadiliftApp::OnCommand(uint32_t id)
+{
+    switch (id) {
+    case cmd::SelectFirmware:
+        OnSelectFirmware();
+        break;
+    case cmd::SelectCodeplug:
+        OnSelectCodeplug();
+        break;
+    case cmd::Exit:
+        m_frame->close();
+        break;
+    case cmd::RadioInfo:
+    case cmd::ToolbarRadioInfo:
+        OnRadioInfo();
+        break;
+    case cmd::ProgramRegionalId:
+        OnRegionalId();
+        break;
+    case cmd::Configuration:
+        OnConfiguration();
+        break;
+    case cmd::About:
+    case cmd::ToolbarAbout:
+    case cmd::AboutMendkit:
+        OnAbout();
+        break;
+    case cmd::AboutLab:
+        OnAboutLab();
+        break;
+    case cmd::UpgradeRadio:
+    case cmd::FlashFirmware:
+    case cmd::ToolbarUpgrade:
+    case cmd::WriteCodeplug:
+    case cmd::SaveFirmwareBinary:
+    case cmd::SaveCodeplugBinary:
+    case cmd::SaveBootcodes:
+    case cmd::PatchRadio:
+    case cmd::UndoPatch:
+        // The upgrade, codeplug writing, export and patch operations are
+        // connected here by the changes that bring them; until then these
+        // commands do nothing and send nothing.
+        break;
+    default:
+        // Help and pane switching: no help content, one pane.
+        break;
+    }
+    UpdateCommandUi();
+}
+
+void CRadiliftApp::OnSelectFirmware()
+{
+    const QString path =
+        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select firmware file")) : QString();
+    if (path.isEmpty()) return;
+    m_strFirmwareFile = path.toStdString();
+    m_bFirmwareSelected = 1;
+}
+
+void CRadiliftApp::OnSelectCodeplug()
+{
+    const QString path =
+        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select Codeplug file")) : QString();
+    if (path.isEmpty()) return;
+    m_strCodeplugFile = path.toStdString();
+    m_bCodeplugSelected = 1;
+}
+
+void CRadiliftApp::OnConfiguration()
+{
+    CConfigurationDlg dialog(m_hooks.probePort, m_hooks.listPorts, m_frame.get());
+    dialog.m_nPortIndex = m_nSerialPort;
+    dialog.m_nFlashRate = m_nFlashRate;
+    for (int i = 0; i < PortRouter::kSlotCount; ++i)
+        dialog.m_slotTargets[static_cast<size_t>(i)] = m_router.SlotTarget(i);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_nSerialPort = dialog.m_nPortIndex;
+    m_nFlashRate = dialog.m_nFlashRate;
+    for (int i = 0; i < PortRouter::kSlotCount; ++i)
+        m_router.SetSlotTarget(i, dialog.m_slotTargets[static_cast<size_t>(i)]);
+}
+
+void CRadiliftApp::OnRadioInfo()
+{
+    CRadioInfoDlg dialog(m_hooks.readRadioInfo, m_nSerialPort, m_frame.get());
+    dialog.exec();
+}
+
+void CRadiliftApp::OnRegionalId()
+{
+    CRegionalIdDlg dialog(m_hooks.readRegionalId, m_hooks.programRegionalId, m_nSerialPort, m_frame.get());
+    dialog.exec();
+}
+
+void CRadiliftApp::OnAbout()
+{
+    CAboutDlg dialog(m_frame.get());
+    dialog.exec();
+}
+
+void CRadiliftApp::OnAboutLab()
+{
+    CAboutLabDlg dialog(m_frame.get());
+    dialog.exec();
+}
+
+} // namespace vantrel

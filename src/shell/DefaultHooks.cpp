@@ -1,0 +1,40 @@
+#include "operations/RadioInfo.h"
+#include "operations/RegionalId.h"
+#include "shell/ShellHooks.h"
+
+#include <QFileDialog>
+
+#if !defined(_WIN32)
+#include "platform/posix/PosixSerialDevice.h"
+#endif
+
+namespace vantrel {
+
+QString ChooseSourceFile(QWidget* parent, const QString& title)
+{
+    QFileDialog dialog(parent, title, QStringLiteral("."));
+    dialog.setNameFilters({QStringLiteral("Firmware files (*.0)"), QStringLiteral("All files (*.*)")});
+    dialog.setDefaultSuffix(QStringLiteral("0"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
+}
+
+ShellHooks DefaultShellHooks()
+{
+    ShellHooks hooks;
+    hooks.probePort = &ProbeSerialPort;
+    hooks.listPorts = &ListSerialPorts;
+    hooks.chooseFile = &ChooseSourceFile;
+    hooks.readRadioInfo = &ReadRadioInfo;
+    hooks.readRegionalId = &ReadRegionalId;
+    hooks.programRegionalId = &ProgramRegionalId;
+    hooks.versionTable = &VersionTable;
+#if !defined(_WIN32)
+    hooks.deviceMaker = &MakePosixSerialDevice;
+#endif
+    return hooks;
+}
+
+} // namespace vantrel

@@ -1,0 +1,106 @@
+#include "shell/QtFeedback.h"
+
+#include "link/StringTable.h"
+#include "shell/CMainFrame.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace vantrel {
+namespace {
+
+QString Text(uint32_t id)
+{
+    return QString::fromUtf8(LoadMessageText(id));
+}
+
+struct BoxStyle {
+    QString caption;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton yes; // the button that answers 1
+};
+
+BoxStyle StyleOf(int kind)
+{
+    switch (kind) {
+    case kMsgError:
+        return {Text(20000), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok};
+    case kMsgInformation:
+        return {Text(kIdsAppTitle), QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
+    case kMsgWarning:
+        return {Text(kIdsAppTitle), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
+    case kMsgWarningOkCancel:
+        return {Text(kIdsAppTitle), QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
+    case kMsgErrorRetryCancel:
+        return {Text(20000), QMessageBox::Critical, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry};
+    default:
+        return {QString(), QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok};
+    }
+}
+
+} // namespace
+
+QtFeedback::~QtFeedback()
+{
+    while (m_waitDepth > 0)
+        EndWaitCursor();
+}
+
+void QtFeedback::SetMainWindow(CMainFrame* frame)
+{
+    m_frame = frame;
+}
+
+void QtFeedback::SendProgress(uint32_t message, uint32_t wParam)
+{
+    m_progress.Handle(message, wParam);
+}
+
+int QtFeedback::ShowMessageBox(int kind, uint32_t id)
+{
+    const BoxStyle style = StyleOf(kind);
+    const bool known = kind >= kMsgError && kind <= kMsgErrorRetryCancel;
+    QMessageBox box(style.icon, style.caption, known ? Text(id) : QString(), style.buttons, m_frame.data());
+    // The operation waits for this answer: nothing else in the program may run.
+    box.setWindowModality(Qt::ApplicationModal);
+    if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
+    box.setDefaultButton(style.yes);
+    // A wait cursor must not hide the arrow the operator answers with.
+    const bool waiting = m_waitDepth > 0;
+    if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = box.exec();
+    if (waiting) QApplication::restoreOverrideCursor();
+    return answer == QMessageBox::Cancel ? 0 : 1;
+}
+
+void QtFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
+{
+    QMessageBox box(QMessageBox::Critical, Text(20000), QString::fromStdString(PortOpenFailureText(portName)),
+                    QMessageBox::Ok, m_frame.data());
+    box.setWindowModality(m_frame ? Qt::WindowModal : Qt::ApplicationModal);
+    // The platform's reason (missing device, permission) is what the operator
+    // needs to fix it.
+    if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));
+    box.exec();
+}
+
+void QtFeedback::BeginWaitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++m_waitDepth;
+}
+
+void QtFeedback::EndWaitCursor()
+{
+    if (m_waitDepth == 0) return;
+    --m_waitDepth;
+    QApplication::restoreOverrideCursor();
+}
+
+void QtFeedback::ShowNote(const std::string& text)
+{
+    if (m_frame) m_frame->ShowPaneText(QString::fromStdString(text));
+}
+
+} // namespace vantrel

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "link/Feedback.h"
+#include "shell/CProgressDlg.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace vantrel {
+
+class CMainFrame;
+
+// The GUI's feedback sink: the progress window, the message boxes and the wait
+// cursor. Boxes are owned by the main window when there is one.
+class QtFeedback final : public Feedback {
+public:
+    QtFeedback() = default;
+    ~QtFeedback() override;
+
+    void SetMainWindow(CMainFrame* frame);
+
+    void SendProgress(uint32_t message, uint32_t wParam) override;
+    int ShowMessageBox(int kind, uint32_t id) override;
+    void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void ShowNote(const std::string& text) override;
+
+    CProgressDlg& Progress() { return m_progress; }
+
+private:
+    CProgressDlg m_progress;
+    QPointer<CMainFrame> m_frame;
+    int m_waitDepth = 0;
+};
+
+} // namespace vantrel

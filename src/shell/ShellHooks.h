@@ -1,0 +1,47 @@
+#pragma once
+
+#include "data/VersionTable.h"
+#include "platform/PortRouter.h"
+#include "shell/AppSettings.h"
+#include "shell/CConfigurationDlg.h"
+#include "shell/CRadioInfoDlg.h"
+#include "shell/CRegionalIdDlg.h"
+
+#include <QString>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace vantrel {
+
+// What the application asks of the machine, in one place so that tests can
+// answer instead: port probing and listing, the open-file dialog, the devices
+// and radio operations, and the newest firmware release the program knows.
+struct ShellHooks {
+    PortProbeFn probePort;
+    ListPortsFn listPorts;
+    // Returns the full path chosen, or an empty string when cancelled.
+    std::function<QString(QWidget* parent, const QString& title)> chooseFile;
+    // The serial devices behind the slots. A slot naming "sim" reaches the
+    // application's own simulated radio.
+    PortRouter::Maker deviceMaker;
+    // The radio operations the dialogs run.
+    ReadRadioInfoFn readRadioInfo;
+    ReadRegionalIdFn readRegionalId;
+    ProgramRegionalIdFn programRegionalId;
+    // A clock of the caller's instead of the real one (tests run the
+    // simulated radio on virtual time).
+    Clock* clock = nullptr;
+    // The firmware version table whose newest record decides whether this is
+    // a test release.
+    std::function<const VersionRecord*()> versionTable;
+};
+
+// The machine's own answers.
+ShellHooks DefaultShellHooks();
+
+// The system's open-file dialog for firmware and codeplug sources.
+QString ChooseSourceFile(QWidget* parent, const QString& title);
+
+} // namespace vantrel

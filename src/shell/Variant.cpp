@@ -1,0 +1,18 @@
+#include "shell/Variant.h"
+
+namespace vantrel {
+
+QString VariantTitle(Variant variant)
+{
+    switch (variant) {
+    case Variant::Divavav:
+        return QStringLiteral("Vantrel - Divavav version, CORVANTIS Internal use only");
+    case Variant::Mendkit:
+        return QStringLiteral("Fieldline ZR740 Series Vantrel - Mendkit");
+    case Variant::Service:
+        break;
+    }
+    return QStringLiteral("Fieldline ZR740 Series Vantrel");
+}
+
+} // namespace vantrel

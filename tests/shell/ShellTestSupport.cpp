@@ -1,0 +1,172 @@
+#include "ShellTestSupport.h"
+
+#include "shell/CMainFrame.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <type_traits>
+
+namespace vantrel {
+namespace {
+
+std::vector<TestFactory>& Registry()
+{
+    static std::vector<TestFactory> registry;
+    return registry;
+}
+
+// Polls until a modal widget of the wanted type is up, then acts on it. Gives
+// up after about five seconds so that a missing box fails the test instead of
+// hanging it.
+template <typename Widget> std::unique_ptr<PendingAnswer> WhenModal(std::function<void(Widget*)> act)
+{
+    auto alive = std::make_shared<bool>(true);
+    auto tries = std::make_shared<int>(0);
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, tries, poll, alive] {
+        if (!*alive) {
+            *poll = nullptr;
+            return;
+        }
+        auto* widget = qobject_cast<Widget*>(QApplication::activeModalWidget());
+        // A dialog answerer leaves message boxes to the box answerers.
+        if (std::is_same_v<Widget, QDialog> && qobject_cast<QMessageBox*>(widget)) widget = nullptr;
+        if (widget && widget->isVisible()) {
+            act(widget);
+            *poll = nullptr; // breaks the self-reference
+            return;
+        }
+        if (++*tries > 500) {
+            *poll = nullptr;
+            return;
+        }
+        QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+    return std::make_unique<PendingAnswer>(alive);
+}
+
+} // namespace
+
+std::vector<TestFactory>& ShellTests()
+{
+    return Registry();
+}
+
+int RegisterShellTest(TestFactory factory)
+{
+    Registry().push_back(std::move(factory));
+    return static_cast<int>(Registry().size());
+}
+
+std::unique_ptr<PendingAnswer> AnswerNextBox(QMessageBox::StandardButton button, BoxSeen* seen)
+{
+    return WhenModal<QMessageBox>([button, seen](QMessageBox* box) {
+        if (seen) {
+            seen->shown = true;
+            seen->caption = box->windowTitle();
+            seen->text = box->text();
+            seen->informative = box->informativeText();
+            seen->icon = box->icon();
+            seen->buttons = box->standardButtons();
+            seen->modality = box->windowModality();
+            if (QApplication::overrideCursor()) seen->cursor = QApplication::overrideCursor()->shape();
+        }
+        if (QAbstractButton* b = box->button(button)) {
+            b->click();
+        } else {
+            box->reject();
+        }
+    });
+}
+
+std::unique_ptr<PendingAnswer> PressInNextBox(Qt::Key key)
+{
+    return WhenModal<QMessageBox>([key](QMessageBox* box) { QTest::keyClick(box, key); });
+}
+
+std::unique_ptr<PendingAnswer> AnswerNextDialog(bool accept, std::function<void(QWidget*)> inspect)
+{
+    return WhenModal<QDialog>([accept, inspect](QDialog* dialog) {
+        if (inspect) inspect(dialog);
+        if (!dialog->isVisible()) return; // the inspection closed it
+        if (accept) {
+            dialog->accept();
+        } else {
+            dialog->reject();
+        }
+    });
+}
+
+PortProbeFn FakePorts::Probe()
+{
+    return [this](const std::string& name) {
+        probed.push_back(name);
+        const auto it = results.find(name);
+        return it == results.end() ? PortProbeResult::Missing : it->second;
+    };
+}
+
+ListPortsFn FakePorts::List()
+{
+    return [this] { return present; };
+}
+
+TempStore::TempStore() : m_path(m_dir.filePath(QStringLiteral("Vantrel.ini")))
+{
+    m_store = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+}
+
+std::unique_ptr<QSettings> TempStore::Reopen() const
+{
+    m_store->sync();
+    return std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+}
+
+ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen)
+{
+    ShellHooks hooks;
+    hooks.probePort = ports.Probe();
+    hooks.listPorts = ports.List();
+    hooks.chooseFile = [chosen](QWidget*, const QString&) {
+        if (!chosen || chosen->empty()) return QString();
+        const QString answer = chosen->front();
+        chosen->erase(chosen->begin());
+        return answer;
+    };
+    hooks.versionTable = &VersionTable;
+    return hooks;
+}
+
+QStringList MenuLayout(const CMainFrame& frame)
+{
+    QStringList lines;
+    for (QAction* popup : frame.menuBar()->actions()) {
+        QStringList items;
+        for (QAction* item : popup->menu()->actions()) {
+            QString text = item->isSeparator() ? QStringLiteral("-") : QString(item->text()).remove(QLatin1Char('&'));
+            if (!item->isSeparator() && !item->isEnabled()) text += QStringLiteral(" (disabled)");
+            items << text;
+        }
+        lines << QString(popup->text()).remove(QLatin1Char('&')) + QStringLiteral(": ") +
+                     items.join(QStringLiteral(" | "));
+    }
+    return lines;
+}
+
+void SaveShot(QWidget* widget, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("VANTREL_SHOTS_DIR");
+    if (folder.isEmpty() || !widget) return;
+    QDir().mkpath(folder);
+    widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+} // namespace vantrel

@@ -1,7 +1,9 @@
 #include "shell/CRadiliftApp.h"
 
+#include "images/Export.h"
 #include "link/Feedback.h"
 #include "link/StringTable.h"
+#include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "shell/AppSettings.h"
 #include "shell/CAboutDlg.h"
@@ -161,24 +163,50 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::AboutLab:
         OnAboutLab();
         break;
+    case cmd::SaveFirmwareBinary:
+        SaveFirmwareAsBinary();
+        break;
+    case cmd::SaveCodeplugBinary:
+        SaveCodeplugsAsBinary();
+        break;
+    case cmd::SaveBootcodes:
+        SaveBootcodesAsBinary();
+        break;
     case cmd::UpgradeRadio:
     case cmd::FlashFirmware:
     case cmd::ToolbarUpgrade:
     case cmd::WriteCodeplug:
-    case cmd::SaveFirmwareBinary:
-    case cmd::SaveCodeplugBinary:
-    case cmd::SaveBootcodes:
     case cmd::PatchRadio:
     case cmd::UndoPatch:
-        // The upgrade, codeplug writing, export and patch operations are
-        // connected here by the changes that bring them; until then these
-        // commands do nothing and send nothing.
+        // The upgrade, codeplug writing and patch dialogs are connected here
+        // by the changes that bring them; until then these commands do
+        // nothing and send nothing.
         break;
     default:
         // Help and pane switching: no help content, one pane.
         break;
     }
     UpdateCommandUi();
+}
+
+// The exports read and write the program folder; the operation reports its
+// own progress, failure or success through the main frame.
+void CRadiliftApp::SaveFirmwareAsBinary()
+{
+    m_strFirmwareFolder = ProgramFolder();
+    vantrel::SaveFirmwareAsBinary(m_strFirmwareFolder);
+}
+
+void CRadiliftApp::SaveCodeplugsAsBinary()
+{
+    m_strCodeplugFolder = ProgramFolder();
+    vantrel::SaveCodeplugsAsBinary(m_strCodeplugFolder);
+}
+
+void CRadiliftApp::SaveBootcodesAsBinary()
+{
+    m_strFirmwareFolder = ProgramFolder();
+    vantrel::SaveBootcodesAsBinary(m_strFirmwareFolder);
 }
 
 void CRadiliftApp::OnSelectFirmware()

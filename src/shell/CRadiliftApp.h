@@ -67,6 +67,9 @@ private:
     void OnRegionalId();
     void OnAbout();
     void OnAboutLab();
+    void SaveFirmwareAsBinary();
+    void SaveCodeplugsAsBinary();
+    void SaveBootcodesAsBinary();
 
     Variant m_variant;
     QSettings& m_store;

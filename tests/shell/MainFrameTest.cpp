@@ -3,8 +3,11 @@
 #include "shell/CMainFrame.h"
 #include "shell/CRadiliftApp.h"
 #include "shell/CommandIds.h"
+#include "platform/Files.h"
 
 #include <QAction>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTest>
@@ -289,6 +292,36 @@ private slots:
         QCOMPARE(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
         // Leaving here saves nothing.
         QVERIFY(store.Reopen()->allKeys().isEmpty());
+    }
+
+    void exportCommandsWriteIntoTheProgramFolder()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const std::string dir = folder.path().toStdString() + "/";
+        QVERIFY(QFile::copy(QStringLiteral(VANTREL_BIN_DIR "/torva5t.0"), folder.filePath("torva5t.0")));
+        const std::string previous = ProgramFolder();
+        SetProgramFolder(dir);
+        Started s(Variant::Divavav);
+
+        BoxSeen seen;
+        {
+            const auto pending = AnswerNextBox(QMessageBox::Ok, &seen);
+            s.Frame().Command(cmd::SaveFirmwareBinary)->trigger();
+        }
+        QCOMPARE(seen.text, QString::fromUtf8(LoadMessageText(20138)));
+        QVERIFY(QFile::exists(folder.filePath("tor5t.mot")));
+        QCOMPARE(s.app->m_strFirmwareFolder, dir);
+
+        // No bootcode sources here: the first one missing stops the export with its message.
+        BoxSeen missing;
+        {
+            const auto pending = AnswerNextBox(QMessageBox::Ok, &missing);
+            s.Frame().Command(cmd::SaveBootcodes)->trigger();
+        }
+        QCOMPARE(missing.text, QString::fromUtf8(LoadMessageText(20109)));
+        QVERIFY(!QFile::exists(folder.filePath("bt19.mot")));
+        SetProgramFolder(previous);
     }
 
     void settingsAreSavedOnlyAtANormalEnd()

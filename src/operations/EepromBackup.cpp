@@ -225,19 +225,17 @@ std::string WriteEepromBackup(const EepromBackup& backup, std::string& error)
 
 bool ReadEepromBackup(const std::string& path, EepromBackup& out, std::string& error)
 {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec) {
+    std::vector<uint8_t> data;
+    switch (ReadFileAtMost(path, kMaxFileSize, data)) {
+    case BoundedRead::Ok:
+        break;
+    case BoundedRead::CannotOpen:
         error = "cannot open " + path;
         return false;
-    }
-    // Checked before reading so that a huge file is never loaded.
-    if (size > kMaxFileSize) {
+    case BoundedRead::TooLarge:
         error = path + " is too large to be a backup";
         return false;
-    }
-    std::vector<uint8_t> data;
-    if (!ReadWholeFile(path, data)) {
+    case BoundedRead::ReadError:
         error = "cannot read " + path;
         return false;
     }

@@ -4,7 +4,6 @@
 #include "upgrade/CodeplugLayout.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace vantrel {
 namespace {
@@ -186,18 +185,17 @@ bool ParsePatchFile(std::string_view text, PatchDescription& out, std::string& e
 
 bool LoadPatchFile(const std::string& path, PatchDescription& out, std::string& error)
 {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec) {
+    std::vector<uint8_t> data;
+    switch (ReadFileAtMost(path, kMaxFileSize, data)) {
+    case BoundedRead::Ok:
+        break;
+    case BoundedRead::CannotOpen:
         error = "cannot open " + path;
         return false;
-    }
-    if (size > kMaxFileSize) {
+    case BoundedRead::TooLarge:
         error = path + " is too large for a patch file";
         return false;
-    }
-    std::vector<uint8_t> data;
-    if (!ReadWholeFile(path, data)) {
+    case BoundedRead::ReadError:
         error = "cannot read " + path;
         return false;
     }

@@ -98,6 +98,30 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
     return ok;
 }
 
+BoundedRead ReadFileAtMost(const std::string& path, size_t maxSize, std::vector<uint8_t>& out)
+{
+    out.clear();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return BoundedRead::CannotOpen;
+    uint8_t chunk[65536];
+    BoundedRead result = BoundedRead::Ok;
+    for (;;) {
+        const size_t n = std::fread(chunk, 1, sizeof chunk, f);
+        if (n > maxSize - out.size()) {
+            result = BoundedRead::TooLarge;
+            break;
+        }
+        out.insert(out.end(), chunk, chunk + n);
+        if (n < sizeof chunk) {
+            if (std::ferror(f)) result = BoundedRead::ReadError;
+            break;
+        }
+    }
+    std::fclose(f);
+    if (result != BoundedRead::Ok) out.clear();
+    return result;
+}
+
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 bool AtomicFileWriter::Open(const std::string& path)

@@ -26,6 +26,12 @@ std::string FileNameTimestamp();
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
+// Reads a file that has a known largest sensible size. The limit is enforced
+// on the bytes actually read, so a file that grows while it is read, or a
+// device that never ends, is refused without being loaded.
+enum class BoundedRead { Ok, CannotOpen, TooLarge, ReadError };
+BoundedRead ReadFileAtMost(const std::string& path, size_t maxSize, std::vector<uint8_t>& out);
+
 // Writes an output file so that the operator only ever sees a complete file or
 // none: the bytes go to a temporary file beside the target, which is flushed,
 // synced and renamed over the target by Commit. Destroying the writer without

@@ -226,19 +226,7 @@ std::string WriteEepromBackup(const EepromBackup& backup, std::string& error)
 bool ReadEepromBackup(const std::string& path, EepromBackup& out, std::string& error)
 {
     std::vector<uint8_t> data;
-    switch (ReadFileAtMost(path, kMaxFileSize, data)) {
-    case BoundedRead::Ok:
-        break;
-    case BoundedRead::CannotOpen:
-        error = "cannot open " + path;
-        return false;
-    case BoundedRead::TooLarge:
-        error = path + " is too large to be a backup";
-        return false;
-    case BoundedRead::ReadError:
-        error = "cannot read " + path;
-        return false;
-    }
+    if (!ReadFileAtMost(path, kMaxFileSize, "backup file", data, error)) return false;
     if (!DecodeEepromBackup(data, out, error)) {
         error = path + ": " + error;
         return false;

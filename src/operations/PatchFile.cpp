@@ -186,19 +186,7 @@ bool ParsePatchFile(std::string_view text, PatchDescription& out, std::string& e
 bool LoadPatchFile(const std::string& path, PatchDescription& out, std::string& error)
 {
     std::vector<uint8_t> data;
-    switch (ReadFileAtMost(path, kMaxFileSize, data)) {
-    case BoundedRead::Ok:
-        break;
-    case BoundedRead::CannotOpen:
-        error = "cannot open " + path;
-        return false;
-    case BoundedRead::TooLarge:
-        error = path + " is too large for a patch file";
-        return false;
-    case BoundedRead::ReadError:
-        error = "cannot read " + path;
-        return false;
-    }
+    if (!ReadFileAtMost(path, kMaxFileSize, "patch file", data, error)) return false;
     if (!ParsePatchFile(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), out, error)) {
         error = path + ": " + error;
         return false;

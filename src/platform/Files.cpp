@@ -122,6 +122,25 @@ BoundedRead ReadFileAtMost(const std::string& path, size_t maxSize, std::vector<
     return result;
 }
 
+bool ReadFileAtMost(const std::string& path, size_t maxSize, const std::string& kind, std::vector<uint8_t>& out,
+                    std::string& error)
+{
+    switch (ReadFileAtMost(path, maxSize, out)) {
+    case BoundedRead::Ok:
+        return true;
+    case BoundedRead::CannotOpen:
+        error = "cannot open " + path;
+        return false;
+    case BoundedRead::TooLarge:
+        error = path + " is too large for a " + kind;
+        return false;
+    case BoundedRead::ReadError:
+        break;
+    }
+    error = "cannot read " + path;
+    return false;
+}
+
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 bool AtomicFileWriter::Open(const std::string& path)

@@ -31,6 +31,10 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 // device that never ends, is refused without being loaded.
 enum class BoundedRead { Ok, CannotOpen, TooLarge, ReadError };
 BoundedRead ReadFileAtMost(const std::string& path, size_t maxSize, std::vector<uint8_t>& out);
+// The same with the reason in words: "cannot open PATH", "PATH is too large
+// for a KIND", "cannot read PATH".
+bool ReadFileAtMost(const std::string& path, size_t maxSize, const std::string& kind, std::vector<uint8_t>& out,
+                    std::string& error);
 
 // Writes an output file so that the operator only ever sees a complete file or
 // none: the bytes go to a temporary file beside the target, which is flushed,

@@ -31,6 +31,12 @@ TEST(ReadFileAtMost, EnforcesTheLimitOnTheBytesRead)
     EXPECT_EQ(ReadFileAtMost(folder.File("missing"), limit, out), BoundedRead::CannotOpen);
     // A directory opens but cannot be read as a file.
     EXPECT_EQ(ReadFileAtMost(folder.Path(), limit, out), BoundedRead::ReadError);
+
+    std::string error;
+    EXPECT_FALSE(ReadFileAtMost(folder.File("over"), limit, "patch file", out, error));
+    EXPECT_EQ(error, folder.File("over") + " is too large for a patch file");
+    EXPECT_FALSE(ReadFileAtMost(folder.File("missing"), limit, "patch file", out, error));
+    EXPECT_EQ(error, "cannot open " + folder.File("missing"));
 }
 
 } // namespace

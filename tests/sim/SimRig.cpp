@@ -1,18 +1,14 @@
 #include "sim/SimRig.h"
 
+#include "support/TestSimRadio.h"
+
 #include <gtest/gtest.h>
 
 namespace vantrel {
 
 SimRig::SimRig(const std::string& profile, const std::string& faults)
 {
-    SimRadioConfig config;
-    EXPECT_TRUE(MakeSimProfile(profile, config)) << profile;
-    auto radio = std::make_unique<SimRadio>(std::move(config));
-    SimFaultPlan plan;
-    std::string error;
-    EXPECT_TRUE(ParseSimFaults(faults, plan, error)) << error;
-    radio->SetFaults(plan);
+    auto radio = MakeTestSimRadio(profile, faults);
     line = std::make_shared<SimLine>(clock, std::move(radio));
     device = std::make_unique<SimSerialDevice>(line);
 }

@@ -4,19 +4,15 @@
 #include "sim/SimFaults.h"
 #include "sim/SimSerialDevice.h"
 
+#include "support/TestSimRadio.h"
+
 #include <gtest/gtest.h>
 
 namespace vantrel {
 
 SimPortRig::SimPortRig(const std::string& profile, const std::string& faults)
 {
-    SimRadioConfig config;
-    EXPECT_TRUE(MakeSimProfile(profile, config)) << profile;
-    auto radio = std::make_unique<SimRadio>(std::move(config));
-    SimFaultPlan plan;
-    std::string error;
-    EXPECT_TRUE(ParseSimFaults(faults, plan, error)) << error;
-    radio->SetFaults(plan);
+    auto radio = MakeTestSimRadio(profile, faults);
     radio->SetLog([this](const std::string& line) { m_restarts += line == "restart"; });
     m_line = std::make_shared<SimLine>(m_clock, std::move(radio));
     m_runtime = std::make_unique<ScopedRuntime>(m_clock, *this);

@@ -14,6 +14,7 @@
 namespace vantrel {
 namespace {
 
+constexpr uint32_t kIdReadingEeprom = 20130;
 constexpr uint32_t kIdWritingEeprom = 20131;
 constexpr uint32_t kIdResetting = 20135;
 constexpr uint32_t kIdBootcodeRetry = 20153;
@@ -46,6 +47,27 @@ bool IsRestorable(const EepromBackup& backup, std::string& why)
         return false;
     }
     return true;
+}
+
+enum class SaveResult { Saved, ReadFailed, SaveFailed };
+
+// What the radio holds over the backup's range is saved before it is written
+// over: a backup of another radio, or an older one of this radio, must not
+// cost the connected radio the data it has now. Its identity cannot be read
+// in bootstrap mode, so the file carries none.
+SaveResult SaveCurrentData(const EepromBackup& backup, int portIndex, uint32_t flashRate)
+{
+    bool ok = false;
+    CRadioConnection connection(portIndex, flashRate, ok);
+    if (!ok) return SaveResult::ReadFailed;
+    SendProgress(WM_PROGRESS_TEXT, kIdReadingEeprom);
+    EepromBackup current;
+    current.kind = EepromBackupKind::Backup;
+    current.start = backup.start;
+    current.bytes.resize(backup.bytes.size());
+    if (!ReadMemoryRange(current.bytes.data(), backup.start, static_cast<uint32_t>(current.bytes.size())))
+        return SaveResult::ReadFailed;
+    return SaveUpgradeBackup(current).empty() ? SaveResult::SaveFailed : SaveResult::Saved;
 }
 
 bool WriteWithRetries(const EepromBackup& backup, CFlashLoader& loader, int portIndex, uint32_t flashRate)
@@ -94,6 +116,18 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
     if (!ok) {
         ShowMessage(kMsgWarning, kIdBootcodeRetry);
         ok = loader.LoadBootcode(false);
+    }
+    if (ok) {
+        const SaveResult saved = SaveCurrentData(backup, portIndex, flashRate);
+        if (saved == SaveResult::SaveFailed) {
+            // 20190 has told the operator that nothing was written.
+            SendProgress(WM_PROGRESS_CLOSE);
+            return RestoreOutcome::Failed;
+        }
+        if (saved == SaveResult::ReadFailed) {
+            CurrentFeedback().ShowNote("the radio's current EEPROM data could not be read; nothing was written");
+            ok = false;
+        }
     }
     if (ok) ok = WriteWithRetries(backup, loader, portIndex, flashRate);
     if (ok) {

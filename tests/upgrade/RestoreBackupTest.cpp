@@ -5,6 +5,7 @@
 #include "upgrade/CodeplugLayout.h"
 #include "upgrade/UpgradeRig.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -44,6 +45,9 @@ TEST(RestoreBackup, BringsAHalfUpgradedRadioBackToItsSavedData)
     ASSERT_NE(failed.Codeplug(), failed.CodeplugBefore());
     failed.rig.Radio().PowerOn();
 
+    const std::vector<uint8_t> halfUpgraded = failed.Codeplug();
+    const std::vector<std::string> backupsBefore = failed.rig.Backups();
+
     EXPECT_EQ(failed.Restore(failed.result.backupPath), RestoreOutcome::Restored);
     EXPECT_EQ(failed.rig.feedback.Messages(), (std::vector<uint32_t>{20133, 20207}));
     // Everything the upgrade changed is back, but for the tag byte outside the image.
@@ -51,6 +55,37 @@ TEST(RestoreBackup, BringsAHalfUpgradedRadioBackToItsSavedData)
     now[kTagByteAddress] = failed.rig.eepromBefore[kTagByteAddress];
     EXPECT_EQ(now, failed.rig.eepromBefore);
     EXPECT_EQ(failed.rig.Radio().Mode(), SimMode::Normal);
+
+    // What the radio held just before the restore was saved first, and the
+    // operator was told where.
+    const std::vector<std::string> backupsAfter = failed.rig.Backups();
+    ASSERT_EQ(backupsAfter.size(), backupsBefore.size() + 1);
+    std::string added;
+    for (const std::string& name : backupsAfter)
+        if (std::find(backupsBefore.begin(), backupsBefore.end(), name) == backupsBefore.end()) added = name;
+    EepromBackup saved;
+    std::string error;
+    ASSERT_TRUE(ReadEepromBackup(failed.rig.BackupPath(added), saved, error)) << error;
+    EXPECT_EQ(saved.start, 0u);
+    EXPECT_EQ(saved.bytes, std::vector<uint8_t>(halfUpgraded.begin(), halfUpgraded.begin() + saved.bytes.size()));
+    ASSERT_FALSE(failed.rig.feedback.Notes().empty());
+    EXPECT_NE(failed.rig.feedback.Notes().back().find(added), std::string::npos);
+}
+
+TEST(RestoreBackup, NothingIsWrittenWhenTheRadiosDataCannotBeSavedFirst)
+{
+    FailedUpgrade failed;
+    failed.rig.Radio().PowerOn();
+    const std::vector<uint8_t> eepromBefore = failed.rig.Eeprom();
+    // The data folder cannot be made (a file stands where it should be).
+    failed.rig.data.Write("blocked", "");
+    SetUserDataFolder(failed.rig.data.File("blocked") + "/backups/");
+    failed.rig.feedback.QueueAnswer(1);
+    const RestoreOutcome outcome = failed.Restore(failed.result.backupPath);
+    EXPECT_EQ(outcome, RestoreOutcome::Failed);
+    EXPECT_EQ(failed.rig.feedback.Messages(), (std::vector<uint32_t>{20133, 20190}));
+    EXPECT_EQ(failed.rig.Eeprom(), eepromBefore);
+    SetUserDataFolder(failed.rig.data.Path());
 }
 
 TEST(RestoreBackup, WriteFailureIsRetriedAfterAReDownload)
@@ -60,7 +95,12 @@ TEST(RestoreBackup, WriteFailureIsRetriedAfterAReDownload)
     // Power goes again during the restore's write; the operator retries once.
     SimFaultPlan plan;
     std::string error;
-    ASSERT_TRUE(ParseSimFaults("power@msg:" + std::to_string(failed.rig.Radio().MessageCount() + 5), plan, error));
+    // The restore reads the radio's current data first, 30 bytes a request.
+    EepromBackup backup;
+    ASSERT_TRUE(ReadEepromBackup(failed.result.backupPath, backup, error)) << error;
+    const size_t reads = (backup.bytes.size() + 29) / 30;
+    ASSERT_TRUE(ParseSimFaults("power@msg:" + std::to_string(failed.rig.Radio().MessageCount() + reads + 5), plan,
+                               error));
     failed.rig.Radio().SetFaults(plan);
     failed.rig.feedback.QueueAnswer(1);
     failed.rig.feedback.QueueAnswer(1);

@@ -45,7 +45,8 @@ void CUpgradeRadioDlg::OnOK()
     settings.firmwarePath = firmwarePath;
     settings.firmwareSelected = firmwareSelected;
     std::optional<HeldNotes> notes;
-    if (m_feedback) notes.emplace(*m_feedback, std::vector<uint32_t>(std::begin(kFinalMessages), std::end(kFinalMessages)));
+    if (m_feedback)
+        notes.emplace(*m_feedback, std::vector<uint32_t>(std::begin(kFinalMessages), std::end(kFinalMessages)));
     m_run(settings);
 }
 

@@ -116,8 +116,9 @@ struct UpgradeBench {
     std::unique_ptr<CRadiliftApp> app;
     std::string target;
 
-    UpgradeBench(Variant variant, const std::string& profile, const std::string& faults = "",
-                 RunUpgradeFn run = [](const UpgradeSettings& s) { return RunUpgrade(s); })
+    UpgradeBench(
+        Variant variant, const std::string& profile, const std::string& faults = "",
+        RunUpgradeFn run = [](const UpgradeSettings& s) { return RunUpgrade(s); })
         : target("sim:" + profile)
     {
         store.Store().setValue("Options/SerialPort", 0);
@@ -195,7 +196,8 @@ public:
             button = m_answers.front();
             m_answers.erase(m_answers.begin());
         }
-        if (button == QMessageBox::NoButton) button = kind == kMsgErrorRetryCancel ? QMessageBox::Retry : QMessageBox::Ok;
+        if (button == QMessageBox::NoButton)
+            button = kind == kMsgErrorRetryCancel ? QMessageBox::Retry : QMessageBox::Ok;
         const QString shot = QStringLiteral("upgrade-message-%1").arg(id);
         QTimer::singleShot(0, [shot] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) SaveShot(box, shot);
@@ -275,15 +277,16 @@ private slots:
             icon = icon || !label->pixmap().isNull();
         }
         QVERIFY(icon);
-        QCOMPARE(texts, (QStringList{
-                            "Upgrading a radio is a timing critical process. Please close all other programs before "
-                            "upgrading a radio. Do not remove the power supply or battery from the radio, or turn off "
-                            "the power supply, during the upgrade process.",
-                            "If the upgrade process is interrupted after the EEPROM data is read out, the radio must be "
-                            "returned to Corvantis for repair (not covered under warranty).",
-                            "To begin the upgrade process, connect the radio to the PC via the flash adaptor, turn the "
-                            "flash adaptor switch to OFF(Normal Operation), turn the radio on and press the START "
-                            "UPGRADE button below."}));
+        QCOMPARE(
+            texts,
+            (QStringList{"Upgrading a radio is a timing critical process. Please close all other programs before "
+                         "upgrading a radio. Do not remove the power supply or battery from the radio, or turn off "
+                         "the power supply, during the upgrade process.",
+                         "If the upgrade process is interrupted after the EEPROM data is read out, the radio must be "
+                         "returned to Corvantis for repair (not covered under warranty).",
+                         "To begin the upgrade process, connect the radio to the PC via the flash adaptor, turn the "
+                         "flash adaptor switch to OFF(Normal Operation), turn the radio on and press the START "
+                         "UPGRADE button below."}));
         QPushButton* start = Control<QPushButton>(dialog, 1);
         QPushButton* cancel = Control<QPushButton>(dialog, 2);
         QVERIFY(start && cancel);
@@ -416,20 +419,23 @@ private slots:
         QTest::addColumn<std::vector<B>>("answers");
         QTest::addColumn<std::vector<uint32_t>>("boxes");
         QTest::addColumn<bool>("backup");
-        QTest::newRow("low battery") << "low-battery" << "" << std::vector<B>{} << std::vector<uint32_t>{20148}
-                                     << false;
-        QTest::newRow("unsupported") << "unsupported" << "" << std::vector<B>{} << std::vector<uint32_t>{20147}
-                                     << false;
+        QTest::newRow("low battery") << "low-battery"
+                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20148} << false;
+        QTest::newRow("unsupported") << "unsupported"
+                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20147} << false;
         QTest::newRow("bootstrap prompt cancelled")
-            << "phase12-r2" << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << false;
+            << "phase12-r2"
+            << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << false;
         QTest::newRow("bootcode download retried")
-            << "phase12-r2" << "power@block:2" << std::vector<B>{} << std::vector<uint32_t>{20133, 20125, 20153, 20154}
-            << true;
+            << "phase12-r2"
+            << "power@block:2" << std::vector<B>{} << std::vector<uint32_t>{20133, 20125, 20153, 20154} << true;
         QTest::newRow("flash erase fails, Cancel")
-            << "phase12-r2" << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Cancel}
+            << "phase12-r2"
+            << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Cancel}
             << std::vector<uint32_t>{20133, 20158, 20146} << true;
         QTest::newRow("flash erase fails, Retry")
-            << "phase12-r2" << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Retry}
+            << "phase12-r2"
+            << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Retry}
             << std::vector<uint32_t>{20133, 20158, 20159, 20154} << true;
     }
 
@@ -463,6 +469,32 @@ private slots:
         for (size_t i = 0; i + 1 < watch.seen.size(); ++i)
             QVERIFY(watch.seen[i].informative.isEmpty());
         QVERIFY(!bench.app->Feedback().Progress().IsOpen());
+    }
+
+    // A note belongs to the run that gave it: it goes with that run's final
+    // message once, never with a question inside the run or a later message.
+    void notesGoOnlyWithTheFinalMessageOfTheirRun()
+    {
+        QtFeedback feedback;
+        ScopedFeedback scope(feedback);
+        const auto informativeOf = [](uint32_t id, int kind) {
+            BoxSeen seen;
+            const auto pending = AnswerNextBox(QMessageBox::Ok, &seen);
+            ShowMessage(kind, id);
+            return seen.informative;
+        };
+        feedback.ShowNote("before the run");
+        {
+            HeldNotes held(feedback, {20154, 20146});
+            feedback.ShowNote("saved to /a");
+            QVERIFY(informativeOf(20153, kMsgWarning).isEmpty());
+            feedback.ShowNote("saved to /b");
+            QCOMPARE(informativeOf(20146, kMsgError), QStringLiteral("saved to /a\nsaved to /b"));
+            QVERIFY(informativeOf(20146, kMsgError).isEmpty());
+            feedback.ShowNote("left over");
+        }
+        feedback.ShowNote("after the run");
+        QVERIFY(informativeOf(20154, kMsgInformation).isEmpty());
     }
 
     void theLabFlashesTheSelectedFile()

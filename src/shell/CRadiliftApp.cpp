@@ -11,6 +11,7 @@
 #include "shell/CMainFrame.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CRegionalIdDlg.h"
+#include "shell/CUpgradeRadioDlg.h"
 #include "shell/CommandIds.h"
 
 #include <QAction>
@@ -175,12 +176,14 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::UpgradeRadio:
     case cmd::FlashFirmware:
     case cmd::ToolbarUpgrade:
+        OnUpgradeRadio();
+        break;
     case cmd::WriteCodeplug:
     case cmd::PatchRadio:
     case cmd::UndoPatch:
-        // The upgrade, codeplug writing and patch dialogs are connected here
-        // by the changes that bring them; until then these commands do
-        // nothing and send nothing.
+        // The codeplug writing and patch dialogs are connected here by the
+        // changes that bring them; until then these commands do nothing and
+        // send nothing.
         break;
     default:
         // Help and pane switching: no help content, one pane.
@@ -250,6 +253,24 @@ void CRadiliftApp::OnRadioInfo()
 void CRadiliftApp::OnRegionalId()
 {
     CRegionalIdDlg dialog(m_hooks.readRegionalId, m_hooks.programRegionalId, m_nSerialPort, m_frame.get());
+    dialog.exec();
+}
+
+void CRadiliftApp::OnUpgradeRadio()
+{
+    CUpgradeRadioDlg dialog(m_hooks.runUpgrade, &m_feedback, m_frame.get());
+    dialog.portIndex = m_nSerialPort;
+    dialog.flashRate = static_cast<uint32_t>(m_nFlashRate);
+    dialog.programDir = ProgramFolder();
+    if (m_variant == Variant::Divavav) {
+        // The lab flashes the firmware file the operator selected.
+        if (m_strFirmwareFile.empty()) return;
+        dialog.firmwarePath = m_strFirmwareFile;
+        dialog.firmwareSelected = true;
+    } else {
+        m_strFirmwareFolder = ProgramFolder();
+        dialog.firmwarePath = m_strFirmwareFolder + "tor5t.mot";
+    }
     dialog.exec();
 }
 

@@ -65,6 +65,7 @@ private:
     void OnConfiguration();
     void OnRadioInfo();
     void OnRegionalId();
+    void OnUpgradeRadio();
     void OnAbout();
     void OnAboutLab();
     void SaveFirmwareAsBinary();

@@ -1,6 +1,7 @@
 #include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
 #include "shell/ShellHooks.h"
+#include "upgrade/UpgradeProcedure.h"
 
 #include <QFileDialog>
 
@@ -30,6 +31,7 @@ ShellHooks DefaultShellHooks()
     hooks.readRadioInfo = &ReadRadioInfo;
     hooks.readRegionalId = &ReadRegionalId;
     hooks.programRegionalId = &ProgramRegionalId;
+    hooks.runUpgrade = [](const UpgradeSettings& settings) { return RunUpgrade(settings); };
     hooks.versionTable = &VersionTable;
 #if !defined(_WIN32)
     hooks.deviceMaker = &MakePosixSerialDevice;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace vantrel {
 namespace {
@@ -66,6 +67,11 @@ int QtFeedback::ShowMessageBox(int kind, uint32_t id)
     box.setWindowModality(Qt::ApplicationModal);
     if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
     box.setDefaultButton(style.yes);
+    const bool closing = std::find(m_finalIds.begin(), m_finalIds.end(), id) != m_finalIds.end();
+    if (closing && !m_heldNotes.isEmpty()) {
+        box.setInformativeText(m_heldNotes.join(QLatin1Char('\n')));
+        m_heldNotes.clear();
+    }
     // A wait cursor must not hide the arrow the operator answers with.
     const bool waiting = m_waitDepth > 0;
     if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -101,6 +107,19 @@ void QtFeedback::EndWaitCursor()
 void QtFeedback::ShowNote(const std::string& text)
 {
     if (m_frame) m_frame->ShowPaneText(QString::fromStdString(text));
+    if (!m_finalIds.empty()) m_heldNotes << QString::fromStdString(text);
+}
+
+void QtFeedback::HoldNotesFor(std::vector<uint32_t> finalIds)
+{
+    m_finalIds = std::move(finalIds);
+    m_heldNotes.clear();
+}
+
+void QtFeedback::ReleaseNotes()
+{
+    m_finalIds.clear();
+    m_heldNotes.clear();
 }
 
 } // namespace vantrel

@@ -6,6 +6,7 @@
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CRegionalIdDlg.h"
+#include "shell/CUpgradeRadioDlg.h"
 
 #include <QString>
 #include <functional>
@@ -30,6 +31,7 @@ struct ShellHooks {
     ReadRadioInfoFn readRadioInfo;
     ReadRegionalIdFn readRegionalId;
     ProgramRegionalIdFn programRegionalId;
+    RunUpgradeFn runUpgrade;
     // A clock of the caller's instead of the real one (tests run the
     // simulated radio on virtual time).
     Clock* clock = nullptr;

@@ -1,0 +1,53 @@
+#include "shell/CUpgradeRadioDlg.h"
+
+#include "shell/QtFeedback.h"
+#include "ui_UpgradeRadioDlg.h"
+
+#include <QStyle>
+#include <iterator>
+#include <optional>
+
+namespace vantrel {
+namespace {
+
+// The run's own final messages: success, and failure with its three reasons.
+constexpr uint32_t kFinalMessages[] = {20154, 20146, 20147, 20148};
+
+} // namespace
+
+CUpgradeRadioDlg::CUpgradeRadioDlg(RunUpgradeFn run, QtFeedback* feedback, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::UpgradeRadioDlg>()), m_run(std::move(run)), m_feedback(feedback)
+{
+    m_ui->setupUi(this);
+    const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    m_ui->warningIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(iconSize));
+    // Wrapped texts take the width they are given: give them a comfortable
+    // line length in the dialog's font so the fixed-size layout fits them.
+    const int textWidth = fontMetrics().averageCharWidth() * 62;
+    for (QLabel* text : {m_ui->timingText, m_ui->repairText, m_ui->startText})
+        text->setFixedWidth(textWidth);
+    connect(m_ui->startButton, &QPushButton::clicked, this, &CUpgradeRadioDlg::OnOK);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CUpgradeRadioDlg::~CUpgradeRadioDlg() = default;
+
+void CUpgradeRadioDlg::OnOK()
+{
+    // The dialog goes first; the run then owns the screen with its progress
+    // window and messages until it is over.
+    accept();
+    if (!m_run) return;
+    UpgradeSettings settings;
+    settings.portIndex = portIndex;
+    settings.flashRate = flashRate;
+    settings.programFolder = programDir;
+    settings.firmwarePath = firmwarePath;
+    settings.firmwareSelected = firmwareSelected;
+    std::optional<HeldNotes> notes;
+    if (m_feedback)
+        notes.emplace(*m_feedback, std::vector<uint32_t>(std::begin(kFinalMessages), std::end(kFinalMessages)));
+    m_run(settings);
+}
+
+} // namespace vantrel

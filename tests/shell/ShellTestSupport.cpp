@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QMenu>
@@ -23,14 +24,15 @@ std::vector<TestFactory>& Registry()
 }
 
 // Polls until a modal widget of the wanted type is up, then acts on it. Gives
-// up after about five seconds so that a missing box fails the test instead of
-// hanging it.
+// up after a minute so that a missing box fails the test instead of hanging
+// it; the limit is on the clock, not on the number of polls, because a loaded
+// machine delays timers and a slow operation is not a missing box.
 template <typename Widget> std::unique_ptr<PendingAnswer> WhenModal(std::function<void(Widget*)> act)
 {
     auto alive = std::make_shared<bool>(true);
-    auto tries = std::make_shared<int>(0);
+    auto deadline = std::make_shared<QDeadlineTimer>(60000);
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, tries, poll, alive] {
+    *poll = [act, deadline, poll, alive] {
         if (!*alive) {
             *poll = nullptr;
             return;
@@ -43,7 +45,7 @@ template <typename Widget> std::unique_ptr<PendingAnswer> WhenModal(std::functio
             *poll = nullptr; // breaks the self-reference
             return;
         }
-        if (++*tries > 500) {
+        if (deadline->hasExpired()) {
             *poll = nullptr;
             return;
         }

@@ -112,8 +112,10 @@ private:
         std::sort(spans.begin(), spans.end(), [](const SimSpan& x, const SimSpan& y) { return x.startUs < y.startUs; });
         Spans out;
         for (const SimSpan& s : spans) {
-            if (!out.empty() && s.startUs <= out.back().endUs) out.back().endUs = std::max(out.back().endUs, s.endUs);
-            else out.push_back(s);
+            if (!out.empty() && s.startUs <= out.back().endUs)
+                out.back().endUs = std::max(out.back().endUs, s.endUs);
+            else
+                out.push_back(s);
         }
         return out;
     }
@@ -134,8 +136,10 @@ private:
             const uint64_t a = std::max(x[i].startUs, y[j].startUs);
             const uint64_t b = std::min(x[i].endUs, y[j].endUs);
             if (a < b) sum += b - a;
-            if (x[i].endUs < y[j].endUs) ++i;
-            else ++j;
+            if (x[i].endUs < y[j].endUs)
+                ++i;
+            else
+                ++j;
         }
         return sum;
     }
@@ -148,7 +152,8 @@ private:
 // Counts what the port writes and reads into the ledger, at the rate set.
 class CountingDevice final : public SerialDevice {
 public:
-    CountingDevice(std::unique_ptr<SerialDevice> inner, LineLedger& ledger) : m_inner(std::move(inner)), m_ledger(ledger)
+    CountingDevice(std::unique_ptr<SerialDevice> inner, LineLedger& ledger)
+        : m_inner(std::move(inner)), m_ledger(ledger)
     {
     }
     OpenResult Open(const std::string& name) override { return m_inner->Open(name); }

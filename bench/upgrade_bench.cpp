@@ -92,13 +92,13 @@ enum class Job { Flash, Upgrade };
 std::map<uint32_t, std::string> PhaseTexts(Job job)
 {
     if (job == Job::Flash) return {{20127, "bootcode download"}, {20129, "erase"}, {20128, "programming"}};
-    return {{20143, "check radio"},  {20133, "prompt, settling"}, {20127, "bootcode download"},
-            {20130, "EEPROM read"},  {20131, "EEPROM write"},     {20129, "erase"},
-            {20128, "programming"},  {20135, "reset"}};
+    return {{20143, "check radio"},       {20133, "prompt, settling"},
+            {20127, "bootcode download"}, {20130, "EEPROM read"},
+            {20131, "EEPROM write"},      {20129, "erase"},
+            {20128, "programming"},       {20135, "reset"}};
 }
 
-RunResult RunJob(Job job, Clock& baseClock, uint32_t flashRate, const std::string& folder,
-                 const std::string& firmware)
+RunResult RunJob(Job job, Clock& baseClock, uint32_t flashRate, const std::string& folder, const std::string& firmware)
 {
     RunResult result;
     PauseNotingClock clock(baseClock);
@@ -195,8 +195,10 @@ int main(int argc, char** argv)
     bool realTimeUpgrade = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--real-time-firmware-records" && i + 1 < argc) realTimeRecords = std::atoi(argv[++i]);
-        else if (arg == "--real-time-upgrade") realTimeUpgrade = true;
+        if (arg == "--real-time-firmware-records" && i + 1 < argc)
+            realTimeRecords = std::atoi(argv[++i]);
+        else if (arg == "--real-time-upgrade")
+            realTimeUpgrade = true;
     }
     const std::string binDir = std::filesystem::path(argv[0]).parent_path().string() + "/";
     const std::string folder = MakeProgramFolder(binDir, realTimeRecords == 0 ? 1 : realTimeRecords);

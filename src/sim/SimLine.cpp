@@ -5,7 +5,7 @@
 namespace vantrel {
 
 SimLine::SimLine(Clock& clock, std::unique_ptr<SimRadio> radio)
-    : m_clock(clock), m_events(clock.NowMs() * 1000), m_radio(std::move(radio))
+    : m_clock(clock), m_events(clock.NowUs()), m_radio(std::move(radio))
 {
     m_radio->Attach(this);
 }
@@ -27,8 +27,7 @@ bool SimLine::WaitUntil(uint64_t limitUs)
     uint64_t target = limitUs;
     if (next && *next < target) target = *next;
     if (target == ~0ull) return false;
-    // The clock counts whole milliseconds: wake at the first one not before the target.
-    m_clock.SleepUntil((target + 999) / 1000);
+    m_clock.SleepUntilUs(target);
     Sync();
     return true;
 }

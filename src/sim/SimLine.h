@@ -40,7 +40,7 @@ public:
     // first, then runs what is due. Returns false when there is no event and
     // no limit, so nothing can ever change.
     bool WaitUntil(uint64_t limitUs);
-    uint64_t ClockUs() { return m_clock.NowMs() * 1000; }
+    uint64_t ClockUs() { return m_clock.NowUs(); }
 
     // ---- host side, used by the simulated serial device ----
     bool OpenHost(); // false when the radio's port is already open

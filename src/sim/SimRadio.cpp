@@ -164,7 +164,9 @@ void SimRadio::Boot()
         return;
     }
     m_state.mode = SimMode::Starting;
-    if (m_line) m_line->Schedule(Now() + m_timing.restartUs, Guarded([this] { EnterNormal(); }));
+    if (!m_line) return;
+    Busy(Now(), m_timing.restartUs);
+    m_line->Schedule(Now() + m_timing.restartUs, Guarded([this] { EnterNormal(); }));
 }
 
 void SimRadio::EnterNormal()
@@ -201,6 +203,7 @@ void SimRadio::EnterBootstrap()
     const bool stuck = m_faults.Hits(SimFaultKind::StuckBreak, SimEvent::Boot, n);
     if (m_line) {
         m_line->SendBreak(Now() + m_timing.bootBreakDelayUs, stuck ? SimRadioLine::kBreakForever : m_timing.breakUs);
+        if (!stuck) Busy(Now(), uint64_t{m_timing.bootBreakDelayUs} + m_timing.breakUs);
     }
     Log(stuck ? "bootstrap mode, line held in break" : "bootstrap mode: break sent, waiting for sync at 2400 Bd");
 }
@@ -299,8 +302,12 @@ void SimRadio::HandleMessage()
 void SimRadio::Send(Answer answer)
 {
     const UartFrame frame = Frame();
+    Busy(Now(), answer.firstDelayUs);
     const uint64_t firstEnd = m_line->Transmit(Now() + answer.firstDelayUs, {answer.nak ? kNakByte : kAckByte}, frame);
-    if (!answer.reply.empty()) m_line->Transmit(firstEnd + answer.replyDelayUs, answer.reply, frame);
+    if (!answer.reply.empty()) {
+        Busy(firstEnd, answer.replyDelayUs);
+        m_line->Transmit(firstEnd + answer.replyDelayUs, answer.reply, frame);
+    }
     if (answer.afterFirst) m_line->Schedule(firstEnd, Guarded(std::move(answer.afterFirst)));
 }
 
@@ -432,6 +439,11 @@ SimRadio::Answer SimRadio::Reset()
     return a;
 }
 
+void SimRadio::Busy(uint64_t fromUs, uint64_t lengthUs)
+{
+    if (lengthUs != 0) m_busy.push_back({fromUs, fromUs + lengthUs});
+}
+
 // ---- bootstrap download ----
 
 void SimRadio::ReceiveBootstrap(uint8_t byte)
@@ -441,6 +453,7 @@ void SimRadio::ReceiveBootstrap(uint8_t byte)
         // Before the first block a sync byte (again) is answered; anything else is noise.
         if (byte != kSyncByte) return;
         m_synced = true;
+        Busy(now, m_timing.syncAnswerUs);
         m_line->Transmit(now + m_timing.syncAnswerUs, {kSyncAnswer}, Frame());
         return;
     }
@@ -453,6 +466,7 @@ void SimRadio::ReceiveBootstrap(uint8_t byte)
         }
         std::vector<uint8_t> echo = m_block;
         if (m_faults.Hits(SimFaultKind::WrongEcho, SimEvent::Block, n)) echo[n % kBlockSize] ^= 0x20;
+        Busy(now, m_timing.blockEchoUs);
         m_echoEndUs = m_line->Transmit(now + m_timing.blockEchoUs, echo, Frame());
         if (m_download.size() + kBlockSize <= kMaxBootcode) {
             m_download.insert(m_download.end(), m_block.begin(), m_block.end());
@@ -486,6 +500,9 @@ void SimRadio::FinishDownload()
     m_parser.Reset();
     m_rx.clear();
     m_discarding = false;
+    // The quiet time that ended the download, then the loader's start.
+    Busy(Now() - std::min<uint64_t>(Now(), m_timing.downloadSilenceUs),
+         std::min<uint64_t>(Now(), m_timing.downloadSilenceUs) + m_timing.loaderStartUs);
     m_line->Transmit(Now() + m_timing.loaderStartUs, {kLoaderReady}, Frame());
     Log("loader running at " + std::to_string(rate) + " Bd");
 }

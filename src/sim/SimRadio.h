@@ -12,6 +12,12 @@
 
 namespace vantrel {
 
+// A stretch of time on the line's clock, [startUs, endUs).
+struct SimSpan {
+    uint64_t startUs = 0;
+    uint64_t endUs = 0;
+};
+
 // What the radio sees of the line it is connected to: the time, a timer, and
 // its own transmitter. Times are microseconds on the line's clock.
 class SimRadioLine {
@@ -76,6 +82,11 @@ public:
     const std::vector<std::vector<uint8_t>>& Requests() const { return m_requests; }
     // The bootcode bytes of the last download (whole blocks, padding included).
     const std::vector<uint8_t>& DownloadedBootcode() const { return m_download; }
+    // Every stretch the radio spent on its modelled processing before it could
+    // answer (answer delays, the announcement after power-up, block echoes,
+    // the loader's start), in the order they began. Measurements of the line
+    // take these as the radio's share of the time.
+    const std::vector<SimSpan>& BusySpans() const { return m_busy; }
 
     // A line of what the radio does, for the pseudo-terminal program.
     void SetLog(std::function<void(const std::string&)> log) { m_log = std::move(log); }
@@ -117,6 +128,7 @@ private:
     Answer Ack(uint8_t replyOpcode, const std::vector<uint8_t>& replyPayload, uint64_t delayUs) const;
     Answer Nak() const;
 
+    void Busy(uint64_t fromUs, uint64_t lengthUs);
     void ReceiveBootstrap(uint8_t byte);
     void FinishDownload();
 
@@ -132,6 +144,7 @@ private:
 
     // Framed requests.
     std::vector<std::vector<uint8_t>> m_requests;
+    std::vector<SimSpan> m_busy;
     MessageParser m_parser;
     std::vector<uint8_t> m_rx;
     uint64_t m_lastRxUs = 0;

@@ -10,15 +10,15 @@ TEST(SimLine, CharactersTakeTenBitTimesAtTheLineRate)
 {
     SimRig rig;
     ASSERT_TRUE(rig.Open(9600));
-    const uint64_t start = rig.clock.NowMs();
+    const uint64_t start = rig.clock.NowUs();
     rig.WriteRaw(Bytes({0xF2, 0x23, 0x10, 0xDA}));
     LineStatus status;
     ASSERT_TRUE(rig.device->GetStatus(status));
     EXPECT_EQ(status.outQueue, 4u);
     EXPECT_EQ(status.inQueue, 0u);
-    // 4 × 10 bits at 9600 Bd = 4.17 ms: the echo is complete in the fifth millisecond.
+    // 4 × 10 bits at 9600 Bd: the read ends with the last echoed character, not at a whole millisecond.
     EXPECT_EQ(rig.Read(4).size(), 4u);
-    EXPECT_EQ(rig.clock.NowMs() - start, 5u);
+    EXPECT_EQ(rig.clock.NowUs() - start, 4 * CharacterTimeUs(UartFrame::At(9600)));
     ASSERT_TRUE(rig.device->GetStatus(status));
     EXPECT_EQ(status.outQueue, 0u);
 
@@ -31,13 +31,17 @@ TEST(SimLine, WaitForActivityAdvancesVirtualTimeOnlyToTheNextEvent)
 {
     SimRig rig;
     ASSERT_TRUE(rig.Open(9600));
-    const uint64_t start = rig.clock.NowMs();
+    const uint64_t start = rig.clock.NowUs();
     rig.WriteRaw(Bytes({0x00}));
     rig.device->WaitForActivity(500);
-    EXPECT_EQ(rig.clock.NowMs() - start, 2u); // 1.04 ms, woken at the next whole millisecond
-    // With nothing scheduled, the wait lasts its whole limit.
+    EXPECT_EQ(rig.clock.NowUs() - start, 1042u); // 10 bits at 9600 Bd, to the microsecond
+    // With nothing scheduled, the wait lasts its whole limit, however far into a millisecond it began.
     rig.device->WaitForActivity(500);
-    EXPECT_EQ(rig.clock.NowMs() - start, 502u);
+    EXPECT_EQ(rig.clock.NowUs() - start, 501042u);
+    // The port's read limits stay whole milliseconds from the read's start.
+    EXPECT_EQ(rig.Read(1), Bytes({0x00}));
+    EXPECT_TRUE(rig.Read(1).empty());
+    EXPECT_EQ(rig.clock.NowUs() - start, 1501042u);
 }
 
 TEST(SimLine, WrongRatesGarbleBothDirectionsButNotTheEcho)

@@ -35,7 +35,7 @@ uint32_t RateOf(speed_t speed)
 } // namespace
 
 PtyRadioLine::PtyRadioLine(int masterFd, Clock& clock, SimRadio& radio)
-    : m_master(masterFd), m_clock(clock), m_radio(radio), m_events(clock.NowMs() * 1000)
+    : m_master(masterFd), m_clock(clock), m_radio(radio), m_events(clock.NowUs())
 {
 }
 

@@ -28,7 +28,7 @@ public:
 
     // Waits up to timeoutMs for the host or the next timer, then runs what is due.
     void Poll(int timeoutMs);
-    uint64_t ClockUs() { return m_clock.NowMs() * 1000; }
+    uint64_t ClockUs() { return m_clock.NowUs(); }
     // The host's terminal settings as last seen (rate changes drive the automatic operator).
     uint32_t HostRate();
 

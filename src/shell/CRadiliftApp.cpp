@@ -7,6 +7,7 @@
 #include "platform/Runtime.h"
 #include "shell/AppSettings.h"
 #include "shell/CAboutDlg.h"
+#include "shell/CCodeplugUpdateDlg.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadioInfoDlg.h"
@@ -135,6 +136,7 @@ void CRadiliftApp::UpdateCommandUi()
 
 void CRadiliftApp::OnCommand(uint32_t id)
 {
+    m_feedback.ForgetNotes();
     switch (id) {
     case cmd::SelectFirmware:
         OnSelectFirmware();
@@ -151,6 +153,15 @@ void CRadiliftApp::OnCommand(uint32_t id)
         break;
     case cmd::ProgramRegionalId:
         OnRegionalId();
+        break;
+    case cmd::WriteCodeplug:
+        OnWriteCodeplug();
+        break;
+    case cmd::PatchRadio:
+        OnPatch(false);
+        break;
+    case cmd::UndoPatch:
+        OnPatch(true);
         break;
     case cmd::Configuration:
         OnConfiguration();
@@ -175,9 +186,6 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::UpgradeRadio:
     case cmd::FlashFirmware:
     case cmd::ToolbarUpgrade:
-    case cmd::WriteCodeplug:
-    case cmd::PatchRadio:
-    case cmd::UndoPatch:
         // The upgrade, codeplug writing and patch dialogs are connected here
         // by the changes that bring them; until then these commands do
         // nothing and send nothing.
@@ -251,6 +259,28 @@ void CRadiliftApp::OnRegionalId()
 {
     CRegionalIdDlg dialog(m_hooks.readRegionalId, m_hooks.programRegionalId, m_nSerialPort, m_frame.get());
     dialog.exec();
+}
+
+void CRadiliftApp::OnWriteCodeplug()
+{
+    // Also reached by a direct trigger while the menu item is disabled.
+    if (!m_bCodeplugSelected) return;
+    CCodeplugUpdateDlg dialog(m_hooks.writeCodeplug, m_nSerialPort, m_frame.get());
+    dialog.flashRate = m_nFlashRate;
+    dialog.codeplugPath = m_strCodeplugFile;
+    dialog.exec();
+}
+
+// Only the patch tool patches; the other variants keep the commands in the
+// table but without their menu items, and they do nothing.
+void CRadiliftApp::OnPatch(bool undo)
+{
+    if (m_variant != Variant::Mendkit || !m_hooks.patchRadio) return;
+    // The patch tool's notices carry its own name.
+    constexpr uint32_t kIdMendkitCaption = 20164;
+    m_feedback.SetCaption(QString::fromUtf8(LoadMessageText(kIdMendkitCaption)));
+    m_hooks.patchRadio(m_nSerialPort, undo);
+    m_feedback.SetCaption(QString());
 }
 
 void CRadiliftApp::OnAbout()

@@ -65,6 +65,8 @@ private:
     void OnConfiguration();
     void OnRadioInfo();
     void OnRegionalId();
+    void OnWriteCodeplug();
+    void OnPatch(bool undo);
     void OnAbout();
     void OnAboutLab();
     void SaveFirmwareAsBinary();

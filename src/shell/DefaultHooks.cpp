@@ -1,3 +1,5 @@
+#include "flash/CodeplugWriter.h"
+#include "operations/Patcher.h"
 #include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
 #include "shell/ShellHooks.h"
@@ -21,6 +23,12 @@ QString ChooseSourceFile(QWidget* parent, const QString& title)
     return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
 }
 
+PatchOutcome RunPatcher(int portIndex, bool undo)
+{
+    CPatcher patcher(portIndex);
+    return undo ? patcher.Undo() : patcher.Patch();
+}
+
 ShellHooks DefaultShellHooks()
 {
     ShellHooks hooks;
@@ -30,6 +38,8 @@ ShellHooks DefaultShellHooks()
     hooks.readRadioInfo = &ReadRadioInfo;
     hooks.readRegionalId = &ReadRegionalId;
     hooks.programRegionalId = &ProgramRegionalId;
+    hooks.writeCodeplug = &WriteCodeplug;
+    hooks.patchRadio = &RunPatcher;
     hooks.versionTable = &VersionTable;
 #if !defined(_WIN32)
     hooks.deviceMaker = &MakePosixSerialDevice;

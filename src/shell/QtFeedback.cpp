@@ -21,17 +21,18 @@ struct BoxStyle {
     QMessageBox::StandardButton yes; // the button that answers 1
 };
 
-BoxStyle StyleOf(int kind)
+BoxStyle StyleOf(int kind, const QString& caption)
 {
+    const QString title = caption.isEmpty() ? Text(kIdsAppTitle) : caption;
     switch (kind) {
     case kMsgError:
         return {Text(20000), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok};
     case kMsgInformation:
-        return {Text(kIdsAppTitle), QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
+        return {title, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
     case kMsgWarning:
-        return {Text(kIdsAppTitle), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
+        return {title, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
     case kMsgWarningOkCancel:
-        return {Text(kIdsAppTitle), QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
+        return {title, QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
     case kMsgErrorRetryCancel:
         return {Text(20000), QMessageBox::Critical, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry};
     default:
@@ -59,13 +60,20 @@ void QtFeedback::SendProgress(uint32_t message, uint32_t wParam)
 
 int QtFeedback::ShowMessageBox(int kind, uint32_t id)
 {
-    const BoxStyle style = StyleOf(kind);
+    const BoxStyle style = StyleOf(kind, m_caption);
     const bool known = kind >= kMsgError && kind <= kMsgErrorRetryCancel;
     QMessageBox box(style.icon, style.caption, known ? Text(id) : QString(), style.buttons, m_frame.data());
     // The operation waits for this answer: nothing else in the program may run.
     box.setWindowModality(Qt::ApplicationModal);
     if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
     box.setDefaultButton(style.yes);
+    // The box that ends an operation (shown once its progress window is gone)
+    // repeats the operation's notes, such as where a backup was saved: the
+    // status bar alone is easily missed.
+    if (!m_progress.IsOpen() && !m_notes.isEmpty()) {
+        box.setInformativeText(m_notes.join(QLatin1Char('\n')));
+        m_notes.clear();
+    }
     // A wait cursor must not hide the arrow the operator answers with.
     const bool waiting = m_waitDepth > 0;
     if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -100,7 +108,9 @@ void QtFeedback::EndWaitCursor()
 
 void QtFeedback::ShowNote(const std::string& text)
 {
-    if (m_frame) m_frame->ShowPaneText(QString::fromStdString(text));
+    const QString note = QString::fromStdString(text);
+    if (m_frame) m_frame->ShowPaneText(note);
+    m_notes << note;
 }
 
 } // namespace vantrel

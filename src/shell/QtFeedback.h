@@ -4,6 +4,7 @@
 #include "shell/CProgressDlg.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 namespace vantrel {
@@ -26,11 +27,18 @@ public:
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
 
+    // The caption of information and warning boxes; empty for the program's title.
+    void SetCaption(const QString& caption) { m_caption = caption; }
+    // Drops the notes no box has shown yet; a new command starts afresh.
+    void ForgetNotes() { m_notes.clear(); }
+
     CProgressDlg& Progress() { return m_progress; }
 
 private:
     CProgressDlg m_progress;
     QPointer<CMainFrame> m_frame;
+    QString m_caption;
+    QStringList m_notes;
     int m_waitDepth = 0;
 };
 

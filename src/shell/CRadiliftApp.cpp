@@ -186,9 +186,8 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::UpgradeRadio:
     case cmd::FlashFirmware:
     case cmd::ToolbarUpgrade:
-        // The upgrade, codeplug writing and patch dialogs are connected here
-        // by the changes that bring them; until then these commands do
-        // nothing and send nothing.
+        // The upgrade dialog is connected here by the change that brings it;
+        // until then these commands do nothing and send nothing.
         break;
     default:
         // Help and pane switching: no help content, one pane.

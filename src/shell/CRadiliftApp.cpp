@@ -7,6 +7,7 @@
 #include "platform/Runtime.h"
 #include "shell/AppSettings.h"
 #include "shell/CAboutDlg.h"
+#include "shell/CCodeplugUpdateDlg.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadioInfoDlg.h"
@@ -136,6 +137,7 @@ void CRadiliftApp::UpdateCommandUi()
 
 void CRadiliftApp::OnCommand(uint32_t id)
 {
+    m_feedback.ForgetNotes();
     switch (id) {
     case cmd::SelectFirmware:
         OnSelectFirmware();
@@ -152,6 +154,15 @@ void CRadiliftApp::OnCommand(uint32_t id)
         break;
     case cmd::ProgramRegionalId:
         OnRegionalId();
+        break;
+    case cmd::WriteCodeplug:
+        OnWriteCodeplug();
+        break;
+    case cmd::PatchRadio:
+        OnPatch(false);
+        break;
+    case cmd::UndoPatch:
+        OnPatch(true);
         break;
     case cmd::Configuration:
         OnConfiguration();
@@ -177,13 +188,6 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::FlashFirmware:
     case cmd::ToolbarUpgrade:
         OnUpgradeRadio();
-        break;
-    case cmd::WriteCodeplug:
-    case cmd::PatchRadio:
-    case cmd::UndoPatch:
-        // The codeplug writing and patch dialogs are connected here by the
-        // changes that bring them; until then these commands do nothing and
-        // send nothing.
         break;
     default:
         // Help and pane switching: no help content, one pane.
@@ -258,7 +262,7 @@ void CRadiliftApp::OnRegionalId()
 
 void CRadiliftApp::OnUpgradeRadio()
 {
-    CUpgradeRadioDlg dialog(m_hooks.runUpgrade, &m_feedback, m_frame.get());
+    CUpgradeRadioDlg dialog(m_hooks.runUpgrade, m_frame.get());
     dialog.portIndex = m_nSerialPort;
     dialog.flashRate = static_cast<uint32_t>(m_nFlashRate);
     dialog.programDir = ProgramFolder();
@@ -272,6 +276,28 @@ void CRadiliftApp::OnUpgradeRadio()
         dialog.firmwarePath = m_strFirmwareFolder + "tor5t.mot";
     }
     dialog.exec();
+}
+
+void CRadiliftApp::OnWriteCodeplug()
+{
+    // Also reached by a direct trigger while the menu item is disabled.
+    if (!m_bCodeplugSelected) return;
+    CCodeplugUpdateDlg dialog(m_hooks.writeCodeplug, m_nSerialPort, m_frame.get());
+    dialog.flashRate = m_nFlashRate;
+    dialog.codeplugPath = m_strCodeplugFile;
+    dialog.exec();
+}
+
+// Only the patch tool patches; the other variants keep the commands in the
+// table but without their menu items, and they do nothing.
+void CRadiliftApp::OnPatch(bool undo)
+{
+    if (m_variant != Variant::Mendkit || !m_hooks.patchRadio) return;
+    // The patch tool's notices carry its own name.
+    constexpr uint32_t kIdMendkitCaption = 20164;
+    m_feedback.SetCaption(QString::fromUtf8(LoadMessageText(kIdMendkitCaption)));
+    m_hooks.patchRadio(m_nSerialPort, undo);
+    m_feedback.SetCaption(QString());
 }
 
 void CRadiliftApp::OnAbout()

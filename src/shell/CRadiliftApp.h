@@ -66,6 +66,8 @@ private:
     void OnRadioInfo();
     void OnRegionalId();
     void OnUpgradeRadio();
+    void OnWriteCodeplug();
+    void OnPatch(bool undo);
     void OnAbout();
     void OnAboutLab();
     void SaveFirmwareAsBinary();

@@ -1,22 +1,12 @@
 #include "shell/CUpgradeRadioDlg.h"
 
-#include "shell/QtFeedback.h"
 #include "ui_UpgradeRadioDlg.h"
 
 #include <QStyle>
-#include <iterator>
-#include <optional>
 
 namespace vantrel {
-namespace {
-
-// The run's own final messages: success, and failure with its three reasons.
-constexpr uint32_t kFinalMessages[] = {20154, 20146, 20147, 20148};
-
-} // namespace
-
-CUpgradeRadioDlg::CUpgradeRadioDlg(RunUpgradeFn run, QtFeedback* feedback, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::UpgradeRadioDlg>()), m_run(std::move(run)), m_feedback(feedback)
+CUpgradeRadioDlg::CUpgradeRadioDlg(RunUpgradeFn run, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::UpgradeRadioDlg>()), m_run(std::move(run))
 {
     m_ui->setupUi(this);
     const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
@@ -44,9 +34,6 @@ void CUpgradeRadioDlg::OnOK()
     settings.programFolder = programDir;
     settings.firmwarePath = firmwarePath;
     settings.firmwareSelected = firmwareSelected;
-    std::optional<HeldNotes> notes;
-    if (m_feedback)
-        notes.emplace(*m_feedback, std::vector<uint32_t>(std::begin(kFinalMessages), std::end(kFinalMessages)));
     m_run(settings);
 }
 

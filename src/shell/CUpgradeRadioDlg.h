@@ -14,7 +14,6 @@ class UpgradeRadioDlg;
 
 namespace vantrel {
 
-class QtFeedback;
 
 using RunUpgradeFn = std::function<UpgradeResult(const UpgradeSettings& settings)>;
 
@@ -24,9 +23,7 @@ class CUpgradeRadioDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // feedback, when given, is the sink whose final message of the run is to
-    // carry the notes of the run (where the backup was saved).
-    CUpgradeRadioDlg(RunUpgradeFn run, QtFeedback* feedback, QWidget* parent = nullptr);
+    explicit CUpgradeRadioDlg(RunUpgradeFn run, QWidget* parent = nullptr);
     ~CUpgradeRadioDlg() override;
 
     uint32_t flashRate = 0;
@@ -44,7 +41,6 @@ public slots:
 private:
     std::unique_ptr<Ui::UpgradeRadioDlg> m_ui;
     RunUpgradeFn m_run;
-    QtFeedback* m_feedback;
 };
 
 } // namespace vantrel

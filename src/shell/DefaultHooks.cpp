@@ -1,3 +1,5 @@
+#include "flash/CodeplugWriter.h"
+#include "operations/Patcher.h"
 #include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
 #include "shell/ShellHooks.h"
@@ -22,6 +24,12 @@ QString ChooseSourceFile(QWidget* parent, const QString& title)
     return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
 }
 
+PatchOutcome RunPatcher(int portIndex, bool undo)
+{
+    CPatcher patcher(portIndex);
+    return undo ? patcher.Undo() : patcher.Patch();
+}
+
 ShellHooks DefaultShellHooks()
 {
     ShellHooks hooks;
@@ -32,6 +40,8 @@ ShellHooks DefaultShellHooks()
     hooks.readRegionalId = &ReadRegionalId;
     hooks.programRegionalId = &ProgramRegionalId;
     hooks.runUpgrade = [](const UpgradeSettings& settings) { return RunUpgrade(settings); };
+    hooks.writeCodeplug = &WriteCodeplug;
+    hooks.patchRadio = &RunPatcher;
     hooks.versionTable = &VersionTable;
 #if !defined(_WIN32)
     hooks.deviceMaker = &MakePosixSerialDevice;

@@ -22,17 +22,18 @@ struct BoxStyle {
     QMessageBox::StandardButton yes; // the button that answers 1
 };
 
-BoxStyle StyleOf(int kind)
+BoxStyle StyleOf(int kind, const QString& caption)
 {
+    const QString title = caption.isEmpty() ? Text(kIdsAppTitle) : caption;
     switch (kind) {
     case kMsgError:
         return {Text(20000), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok};
     case kMsgInformation:
-        return {Text(kIdsAppTitle), QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
+        return {title, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok};
     case kMsgWarning:
-        return {Text(kIdsAppTitle), QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
+        return {title, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok};
     case kMsgWarningOkCancel:
-        return {Text(kIdsAppTitle), QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
+        return {title, QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok};
     case kMsgErrorRetryCancel:
         return {Text(20000), QMessageBox::Critical, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry};
     default:
@@ -60,17 +61,19 @@ void QtFeedback::SendProgress(uint32_t message, uint32_t wParam)
 
 int QtFeedback::ShowMessageBox(int kind, uint32_t id)
 {
-    const BoxStyle style = StyleOf(kind);
+    const BoxStyle style = StyleOf(kind, m_caption);
     const bool known = kind >= kMsgError && kind <= kMsgErrorRetryCancel;
     QMessageBox box(style.icon, style.caption, known ? Text(id) : QString(), style.buttons, m_frame.data());
     // The operation waits for this answer: nothing else in the program may run.
     box.setWindowModality(Qt::ApplicationModal);
     if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
     box.setDefaultButton(style.yes);
-    const bool closing = std::find(m_finalIds.begin(), m_finalIds.end(), id) != m_finalIds.end();
-    if (closing && !m_heldNotes.isEmpty()) {
-        box.setInformativeText(m_heldNotes.join(QLatin1Char('\n')));
-        m_heldNotes.clear();
+    // The box that ends an operation (shown once its progress window is gone)
+    // repeats the operation's notes, such as where a backup was saved: the
+    // status bar alone is easily missed.
+    if (!m_progress.IsOpen() && !m_notes.isEmpty()) {
+        box.setInformativeText(m_notes.join(QLatin1Char('\n')));
+        m_notes.clear();
     }
     // A wait cursor must not hide the arrow the operator answers with.
     const bool waiting = m_waitDepth > 0;
@@ -106,20 +109,9 @@ void QtFeedback::EndWaitCursor()
 
 void QtFeedback::ShowNote(const std::string& text)
 {
-    if (m_frame) m_frame->ShowPaneText(QString::fromStdString(text));
-    if (!m_finalIds.empty()) m_heldNotes << QString::fromStdString(text);
-}
-
-void QtFeedback::HoldNotesFor(std::vector<uint32_t> finalIds)
-{
-    m_finalIds = std::move(finalIds);
-    m_heldNotes.clear();
-}
-
-void QtFeedback::ReleaseNotes()
-{
-    m_finalIds.clear();
-    m_heldNotes.clear();
+    const QString note = QString::fromStdString(text);
+    if (m_frame) m_frame->ShowPaneText(note);
+    m_notes << note;
 }
 
 } // namespace vantrel

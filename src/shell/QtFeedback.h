@@ -29,35 +29,19 @@ public:
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
 
-    CProgressDlg& Progress() { return m_progress; }
+    // The caption of information and warning boxes; empty for the program's title.
+    void SetCaption(const QString& caption) { m_caption = caption; }
+    // Drops the notes no box has shown yet; a new command starts afresh.
+    void ForgetNotes() { m_notes.clear(); }
 
-    // While held, notes are also kept for the operation's final message (a box
-    // with one of finalIds) and shown in it under its text, so that what the
-    // operator must keep (where a backup was saved) is read where it is seen.
-    void HoldNotesFor(std::vector<uint32_t> finalIds);
-    void ReleaseNotes();
+    CProgressDlg& Progress() { return m_progress; }
 
 private:
     CProgressDlg m_progress;
-    std::vector<uint32_t> m_finalIds;
-    QStringList m_heldNotes;
     QPointer<CMainFrame> m_frame;
+    QString m_caption;
+    QStringList m_notes;
     int m_waitDepth = 0;
-};
-
-// Holds the notes of one operation for its final message, for its lifetime.
-class HeldNotes {
-public:
-    HeldNotes(QtFeedback& feedback, std::vector<uint32_t> finalIds) : m_feedback(feedback)
-    {
-        m_feedback.HoldNotesFor(std::move(finalIds));
-    }
-    ~HeldNotes() { m_feedback.ReleaseNotes(); }
-    HeldNotes(const HeldNotes&) = delete;
-    HeldNotes& operator=(const HeldNotes&) = delete;
-
-private:
-    QtFeedback& m_feedback;
 };
 
 } // namespace vantrel

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "data/VersionTable.h"
+#include "operations/Patcher.h"
 #include "platform/PortRouter.h"
 #include "shell/AppSettings.h"
+#include "shell/CCodeplugUpdateDlg.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CRegionalIdDlg.h"
@@ -15,6 +17,10 @@
 class QWidget;
 
 namespace vantrel {
+
+// The patch tool's operations on the radio at a port: Patch Radio, or Undo
+// patch when undo is true.
+using PatchRadioFn = std::function<PatchOutcome(int portIndex, bool undo)>;
 
 // What the application asks of the machine, in one place so that tests can
 // answer instead: port probing and listing, the open-file dialog, the devices
@@ -32,6 +38,8 @@ struct ShellHooks {
     ReadRegionalIdFn readRegionalId;
     ProgramRegionalIdFn programRegionalId;
     RunUpgradeFn runUpgrade;
+    WriteCodeplugFn writeCodeplug;
+    PatchRadioFn patchRadio;
     // A clock of the caller's instead of the real one (tests run the
     // simulated radio on virtual time).
     Clock* clock = nullptr;
@@ -42,6 +50,9 @@ struct ShellHooks {
 
 // The machine's own answers.
 ShellHooks DefaultShellHooks();
+
+// Patch Radio and Undo patch with the patch file of the program folder.
+PatchOutcome RunPatcher(int portIndex, bool undo);
 
 // The system's open-file dialog for firmware and codeplug sources.
 QString ChooseSourceFile(QWidget* parent, const QString& title);

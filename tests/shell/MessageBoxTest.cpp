@@ -136,6 +136,43 @@ private slots:
         QCOMPARE(heard[0].first, 20133u);
         QCOMPARE(heard[0].second, 0);
     }
+
+    void notesOfAnOperationAreRepeatedInItsFinalBox()
+    {
+        CurrentFeedback().ShowNote("The radio's EEPROM data was saved to /data/A.vbk");
+        CurrentFeedback().SendProgress(WM_PROGRESS_OPEN, 4);
+        CurrentFeedback().ShowNote("second note");
+        {
+            // A question while the operation still runs keeps them for the end.
+            BoxSeen seen;
+            const auto pending = AnswerNextBox(QMessageBox::Retry, &seen);
+            ShowMessage(kMsgErrorRetryCancel, 20158);
+            QVERIFY(seen.informative.isEmpty());
+        }
+        CurrentFeedback().SendProgress(WM_PROGRESS_CLOSE, 0);
+        BoxRecorder boxes;
+        ShowMessage(kMsgInformation, 20154);
+        ShowMessage(kMsgInformation, 20154);
+        QCOMPARE(boxes.Seen().size(), size_t{2});
+        QCOMPARE(boxes.Seen()[0].informative,
+                 QStringLiteral("The radio's EEPROM data was saved to /data/A.vbk\nsecond note"));
+        QVERIFY2(boxes.Seen()[1].informative.isEmpty(), "shown once only");
+    }
+
+    void captionOfNoticesCanBeTheToolsOwn()
+    {
+        m_feedback.SetCaption(QStringLiteral("Mendkit"));
+        BoxRecorder boxes;
+        for (int kind : {kMsgInformation, kMsgWarning, kMsgError})
+            ShowMessage(kind, 20163);
+        m_feedback.SetCaption(QString());
+        ShowMessage(kMsgInformation, 20163);
+        QCOMPARE(boxes.Seen().size(), size_t{4});
+        QCOMPARE(boxes.Seen()[0].caption, QStringLiteral("Mendkit"));
+        QCOMPARE(boxes.Seen()[1].caption, QStringLiteral("Mendkit"));
+        QCOMPARE(boxes.Seen()[2].caption, QStringLiteral("Error"));
+        QCOMPARE(boxes.Seen()[3].caption, QStringLiteral("Vantrel"));
+    }
 };
 
 VANTREL_SHELL_TEST(MessageBoxTest)

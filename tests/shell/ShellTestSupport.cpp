@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -55,6 +56,18 @@ template <typename Widget> std::unique_ptr<PendingAnswer> WhenModal(std::functio
     return std::make_unique<PendingAnswer>(alive);
 }
 
+void Record(QMessageBox* box, BoxSeen& seen)
+{
+    seen.shown = true;
+    seen.caption = box->windowTitle();
+    seen.text = box->text();
+    seen.informative = box->informativeText();
+    seen.icon = box->icon();
+    seen.buttons = box->standardButtons();
+    seen.modality = box->windowModality();
+    if (QApplication::overrideCursor()) seen.cursor = QApplication::overrideCursor()->shape();
+}
+
 } // namespace
 
 std::vector<TestFactory>& ShellTests()
@@ -71,16 +84,7 @@ int RegisterShellTest(TestFactory factory)
 std::unique_ptr<PendingAnswer> AnswerNextBox(QMessageBox::StandardButton button, BoxSeen* seen)
 {
     return WhenModal<QMessageBox>([button, seen](QMessageBox* box) {
-        if (seen) {
-            seen->shown = true;
-            seen->caption = box->windowTitle();
-            seen->text = box->text();
-            seen->informative = box->informativeText();
-            seen->icon = box->icon();
-            seen->buttons = box->standardButtons();
-            seen->modality = box->windowModality();
-            if (QApplication::overrideCursor()) seen->cursor = QApplication::overrideCursor()->shape();
-        }
+        if (seen) Record(box, *seen);
         if (QAbstractButton* b = box->button(button)) {
             b->click();
         } else {
@@ -105,6 +109,34 @@ std::unique_ptr<PendingAnswer> AnswerNextDialog(bool accept, std::function<void(
             dialog->reject();
         }
     });
+}
+
+BoxRecorder::BoxRecorder(const QString& shotName) : m_timer(std::make_unique<QTimer>())
+{
+    // The boxes run their own event loops, in which this keeps polling.
+    QObject::connect(m_timer.get(), &QTimer::timeout, [this, shotName] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        m_seen.emplace_back();
+        Record(box, m_seen.back());
+        if (!shotName.isEmpty()) SaveShot(box, shotName + QLatin1Char('-') + QString::number(m_seen.size()));
+        if (QAbstractButton* button = box->defaultButton()) {
+            button->click();
+        } else {
+            box->reject();
+        }
+    });
+    m_timer->start(5);
+}
+
+BoxRecorder::~BoxRecorder() = default;
+
+QStringList BoxRecorder::Texts() const
+{
+    QStringList texts;
+    for (const BoxSeen& seen : m_seen)
+        texts << seen.text;
+    return texts;
 }
 
 PortProbeFn FakePorts::Probe()

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QObject;
+class QTimer;
 
 namespace vantrel {
 
@@ -56,6 +57,24 @@ private:
 // Closes the next modal dialog (not a message box) with accept() or reject(), after
 // letting the caller look at it (and perhaps close it itself).
 [[nodiscard]] std::unique_ptr<PendingAnswer> AnswerNextDialog(bool accept, std::function<void(QWidget*)> inspect = {});
+
+// Answers every modal message box with its default button while it lives and
+// keeps what each looked like, in the order they came: for operations that end
+// with more than one box. With a shot name each box is pictured as NAME-N.
+class BoxRecorder {
+public:
+    explicit BoxRecorder(const QString& shotName = QString());
+    ~BoxRecorder();
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+    const std::vector<BoxSeen>& Seen() const { return m_seen; }
+    QStringList Texts() const;
+
+private:
+    std::unique_ptr<QTimer> m_timer;
+    std::vector<BoxSeen> m_seen;
+};
 
 // Probe and port list answered from a table; any name not in it is missing.
 class FakePorts {

@@ -263,8 +263,7 @@ private slots:
             [&ran](const UpgradeSettings&) {
                 ran = true;
                 return UpgradeResult{};
-            },
-            nullptr);
+            });
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Upgrade Radio"));
         QVERIFY(dialog.isModal());
         QGroupBox* caution = dialog.findChild<QGroupBox*>();
@@ -312,8 +311,7 @@ private slots:
             [&](const UpgradeSettings&) {
                 hiddenAndAccepted = !self->isVisible() && self->result() == QDialog::Accepted;
                 return UpgradeResult{};
-            },
-            nullptr);
+            });
         self = &dialog;
         QTimer::singleShot(0, [&dialog] { Control<QPushButton>(dialog, 1)->click(); });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
@@ -472,7 +470,8 @@ private slots:
     }
 
     // A note belongs to the run that gave it: it goes with that run's final
-    // message once, never with a question inside the run or a later message.
+    // message (the first box after the progress window closed) once, never
+    // with a question inside the run or a later message.
     void notesGoOnlyWithTheFinalMessageOfTheirRun()
     {
         QtFeedback feedback;
@@ -484,16 +483,16 @@ private slots:
             return seen.informative;
         };
         feedback.ShowNote("before the run");
-        {
-            HeldNotes held(feedback, {20154, 20146});
-            feedback.ShowNote("saved to /a");
-            QVERIFY(informativeOf(20153, kMsgWarning).isEmpty());
-            feedback.ShowNote("saved to /b");
-            QCOMPARE(informativeOf(20146, kMsgError), QStringLiteral("saved to /a\nsaved to /b"));
-            QVERIFY(informativeOf(20146, kMsgError).isEmpty());
-            feedback.ShowNote("left over");
-        }
-        feedback.ShowNote("after the run");
+        feedback.ForgetNotes();
+        SendProgress(WM_PROGRESS_OPEN, 3);
+        feedback.ShowNote("saved to /a");
+        QVERIFY(informativeOf(20153, kMsgWarning).isEmpty());
+        feedback.ShowNote("saved to /b");
+        SendProgress(WM_PROGRESS_CLOSE);
+        QCOMPARE(informativeOf(20146, kMsgError), QStringLiteral("saved to /a\nsaved to /b"));
+        QVERIFY(informativeOf(20146, kMsgError).isEmpty());
+        feedback.ShowNote("left over");
+        feedback.ForgetNotes();
         QVERIFY(informativeOf(20154, kMsgInformation).isEmpty());
     }
 

@@ -72,20 +72,21 @@ inline __m128i NotHex(const HexLanes& h)
 // smaller of the two is the value.
 inline __m128i Values(const HexLanes& h) { return _mm_min_epu8(h.digit, _mm_add_epi8(h.letter, _mm_set1_epi8(10))); }
 
-// Two nibbles per 16-bit lane (high digit first in memory) to one byte per lane.
-inline __m128i JoinPairs(__m128i nibbles)
-{
-    return _mm_and_si128(_mm_or_si128(_mm_slli_epi16(nibbles, 4), _mm_srli_epi16(nibbles, 8)),
-                         _mm_set1_epi16(0x00FF));
-}
-
-// 32 characters to 16 bytes; bad collects the characters that are not hex digits.
+// 32 characters to 16 bytes; bad collects the characters that are not hex
+// digits. The first digit of each pair is the even byte of a 16-bit lane:
+// the even and the odd digits are packed apart and joined at the end.
 inline void DecodeBlock(const uint8_t* text, uint8_t* out, __m128i& bad)
 {
     const HexLanes a = Lanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)));
     const HexLanes b = Lanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16)));
     bad = _mm_or_si128(bad, _mm_or_si128(NotHex(a), NotHex(b)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(JoinPairs(Values(a)), JoinPairs(Values(b))));
+    const __m128i va = Values(a);
+    const __m128i vb = Values(b);
+    const __m128i even = _mm_set1_epi16(0x00FF);
+    const __m128i high = _mm_packus_epi16(_mm_and_si128(va, even), _mm_and_si128(vb, even));
+    const __m128i low = _mm_packus_epi16(_mm_srli_epi16(va, 8), _mm_srli_epi16(vb, 8));
+    // A digit's value is below 16, so shifting 16-bit lanes moves nothing across bytes.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_slli_epi16(high, 4), low));
 }
 
 // n >= 16 digit pairs to n bytes, 16 at a time; a length that is not a
@@ -96,7 +97,7 @@ inline void DecodeBlocks(const uint8_t* text, size_t n, uint8_t* out, __m128i& b
     DecodeBlock(text + 2 * (n - 16), out + n - 16, bad);
 }
 
-inline __m128i Load16(const uint8_t* text) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text)); }
+inline __m128i Load8(const uint8_t* text) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text)); }
 
 inline bool AllZero(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) == 0xFFFF; }
 #endif
@@ -231,28 +232,34 @@ inline bool LayoutOf(const uint8_t* p, Layout& layout)
 inline size_t FastRecords(const uint8_t* text, size_t pos, size_t size, uint8_t* data, uint32_t capacity,
                           uint32_t& length)
 {
+    if (size - pos < kRecordChars) return pos;
+    const uint8_t* p = text + pos;
+    const uint8_t* const last = text + size - kRecordChars;
+    uint8_t* out = data + length;
+    uint32_t room = capacity - length;
     Layout layout;
-    while (size - pos >= kRecordChars) {
-        const uint8_t* const p = text + pos;
+    while (p <= last) {
         if (Opening(p) != layout.opening && !LayoutOf(p, layout)) break;
-        if (layout.length > capacity - length) break;
+        if (layout.length > room) break;
         // Address, data and checksum must be hex digits: the data are checked
-        // as they are decoded, the address with the start of the data and the
-        // checksum with their end (at least 16 characters each way).
+        // as they are decoded, the address with the first characters of the
+        // data and the checksum with the last ones (eight characters each).
         const uint8_t* const end = p + layout.chars;
-        __m128i bad = _mm_or_si128(NotHex(Lanes(Load16(p + 4))), NotHex(Lanes(Load16(end - 16))));
-        DecodeBlocks(p + layout.dataAt, layout.length, data + length, bad);
+        __m128i bad = NotHex(Lanes(_mm_unpacklo_epi64(Load8(p + 4), Load8(end - 8))));
+        DecodeBlocks(p + layout.dataAt, layout.length, out, bad);
         if (!AllZero(bad)) break;
-        size_t used = layout.chars + 1;
-        if (end[0] == '\r') {
-            used += end[1] == '\n';
-        } else if (end[0] != '\n') {
+        if (end[0] == '\n') {
+            p = end + 1;
+        } else if (end[0] == '\r') {
+            p = end + 1 + (end[1] == '\n');
+        } else {
             break;
         }
-        pos += used;
-        length += layout.length;
+        out += layout.length;
+        room -= layout.length;
     }
-    return pos;
+    length = capacity - room;
+    return p - text;
 }
 #else
 inline size_t FastRecords(const uint8_t*, size_t pos, size_t, uint8_t*, uint32_t, uint32_t&) { return pos; }

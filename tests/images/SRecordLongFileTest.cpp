@@ -45,7 +45,7 @@ Outcome ByRecords(const std::string& path, uint32_t capacity)
 }
 
 // The whole image at once; guard bytes after the capacity must stay untouched.
-Outcome WholeImage(const std::string& path, uint32_t capacity, uint32_t imageCapacity = 1u << 20)
+Outcome WholeImage(const std::string& path, uint32_t capacity, uint32_t imageCapacity = 1u << 18)
 {
     CSRecordFile file(capacity);
     EXPECT_TRUE(file.Open(path));
@@ -103,7 +103,7 @@ protected:
     TempFolder folder;
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, LongFiles, testing::Values(1u << 20, 0u),
+INSTANTIATE_TEST_SUITE_P(Paths, LongFiles, testing::Values(1u << 18, 0u),
                          [](const auto& info) { return info.param == 0 ? "FromDisk" : "Buffered"; });
 
 TEST_P(LongFiles, RecordShapesAndLineEnds)

@@ -205,7 +205,7 @@ inline uint32_t Opening(const uint8_t* p)
 // The shape of a record that the fast path takes: S1 or S2 layout, with at
 // least 16 data bytes. Records of one file mostly share it.
 struct Layout {
-    uint32_t opening = 0;  // no record opens with four zero characters
+    uint32_t opening = 0;
     uint32_t dataAt = 0;  // characters before the data
     uint32_t length = 0;  // data bytes
     uint32_t chars = 0;  // characters before the line end
@@ -232,12 +232,12 @@ inline bool LayoutOf(const uint8_t* p, Layout& layout)
 inline size_t FastRecords(const uint8_t* text, size_t pos, size_t size, uint8_t* data, uint32_t capacity,
                           uint32_t& length)
 {
-    if (size - pos < kRecordChars) return pos;
     const uint8_t* p = text + pos;
+    Layout layout;
+    if (size - pos < kRecordChars || !LayoutOf(p, layout)) return pos;
     const uint8_t* const last = text + size - kRecordChars;
     uint8_t* out = data + length;
     uint32_t room = capacity - length;
-    Layout layout;
     while (p <= last) {
         if (Opening(p) != layout.opening && !LayoutOf(p, layout)) break;
         if (layout.length > room) break;

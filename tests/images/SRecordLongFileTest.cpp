@@ -201,9 +201,12 @@ TEST_P(LongFiles, FaultsAnywhereInARecord)
         SCOPED_TRACE(c.name);
         ExpectEverywhere(before + c.text + after, {good, c.error});
     }
-    // A blank line, a line that is not a record and an S9 all end the data quietly.
-    for (const std::string stop : {"\r\n", ":00000001FF\r\n", "S9030000FC\r\n"}) {
+    // A blank line, a line that is not a record and an S9 all end the data
+    // quietly, at the start of a file too.
+    const std::string stops[] = {"\r\n", ":00000001FF\r\n", "S9030000FC\r\n", std::string(8, '\0') + "\r\n"};
+    for (const std::string& stop : stops) {
         ExpectEverywhere(before + stop + after, {good, SRecordError::None});
+        ExpectEverywhere(stop + after, {{}, SRecordError::None});
     }
 }
 

@@ -38,7 +38,7 @@ namespace {
 
 constexpr size_t kImageSize = 16u * 1024 * 1024;
 constexpr size_t kChunk = 64 * 1024;  // the size of the reader's own reads
-constexpr int kRuns = 5;
+constexpr int kRuns = 7;
 
 // ---- the conversions run in the child processes
 

@@ -47,50 +47,223 @@ inline bool DecodeHexShort(const uint8_t* text, size_t n, uint8_t* out)
 }
 
 #if defined(__SSE2__)
-// Hex digit values of 16 characters at once; valid collects which of them
-// were hex digits.
-inline __m128i Nibbles(__m128i c, __m128i& valid)
+// 16 characters less '0', and with the letters' case bit set less 'a': a hex
+// digit is at most 9 in the first or at most 5 in the second.
+struct HexLanes {
+    __m128i digit;
+    __m128i letter;
+};
+
+inline HexLanes Lanes(__m128i c)
 {
-    const __m128i digit = _mm_sub_epi8(c, _mm_set1_epi8('0'));
-    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
-    const __m128i letter = _mm_sub_epi8(_mm_or_si128(c, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
-    const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(5)), letter);
-    valid = _mm_and_si128(valid, _mm_or_si128(isDigit, isLetter));
-    return _mm_or_si128(_mm_and_si128(isDigit, digit),
-                        _mm_and_si128(isLetter, _mm_add_epi8(letter, _mm_set1_epi8(10))));
+    return {_mm_sub_epi8(c, _mm_set1_epi8('0')),
+            _mm_sub_epi8(_mm_or_si128(c, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'))};
 }
 
-// Two nibbles per 16-bit lane (high digit first in memory) to one byte per lane.
-inline __m128i JoinPairs(__m128i nibbles)
+// Non-zero bytes for the characters that are not hex digits (saturating
+// subtraction leaves 0 exactly for the values in range).
+inline __m128i NotHex(const HexLanes& h)
 {
-    return _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4),
-                        _mm_srli_epi16(nibbles, 8));
+    return _mm_min_epu8(_mm_subs_epu8(h.digit, _mm_set1_epi8(9)), _mm_subs_epu8(h.letter, _mm_set1_epi8(5)));
 }
+
+// The digit values (meaningless for other characters): a digit's letter
+// value wraps above 0xD0 and a letter's digit value is above 0x10, so the
+// smaller of the two is the value.
+inline __m128i Values(const HexLanes& h) { return _mm_min_epu8(h.digit, _mm_add_epi8(h.letter, _mm_set1_epi8(10))); }
+
+// 32 characters to 16 bytes; bad collects the characters that are not hex
+// digits. The first digit of each pair is the even byte of a 16-bit lane:
+// the even and the odd digits are packed apart and joined at the end.
+inline void DecodeBlock(const uint8_t* text, uint8_t* out, __m128i& bad)
+{
+    const HexLanes a = Lanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)));
+    const HexLanes b = Lanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16)));
+    bad = _mm_or_si128(bad, _mm_or_si128(NotHex(a), NotHex(b)));
+    const __m128i va = Values(a);
+    const __m128i vb = Values(b);
+    const __m128i even = _mm_set1_epi16(0x00FF);
+    const __m128i high = _mm_packus_epi16(_mm_and_si128(va, even), _mm_and_si128(vb, even));
+    const __m128i low = _mm_packus_epi16(_mm_srli_epi16(va, 8), _mm_srli_epi16(vb, 8));
+    // A digit's value is below 16, so shifting 16-bit lanes moves nothing across bytes.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_slli_epi16(high, 4), low));
+}
+
+// n >= 16 digit pairs to n bytes, 16 at a time; a length that is not a
+// multiple of 16 ends with a block that overlaps the one before it.
+inline void DecodeBlocks(const uint8_t* text, size_t n, uint8_t* out, __m128i& bad)
+{
+    for (size_t i = 0; i + 16 < n; i += 16) DecodeBlock(text + 2 * i, out + i, bad);
+    DecodeBlock(text + 2 * (n - 16), out + n - 16, bad);
+}
+
+inline __m128i Load8(const uint8_t* text) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text)); }
+
+inline bool AllZero(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) == 0xFFFF; }
 #endif
 
 // Decodes n digit pairs into n bytes; false when any character is not a hex
-// digit. Record data are most of what a file holds, so whole runs of 16 bytes
-// are decoded with vector instructions where the machine has them.
+// digit. Record data are most of what a file holds, so they are decoded 16
+// bytes at a time with vector instructions where the machine has them; a
+// length that is not a multiple of 16 ends with one more block that overlaps
+// the one before it.
 inline bool DecodeHex(const uint8_t* text, size_t n, uint8_t* out)
 {
-    size_t i = 0;
 #if defined(__SSE2__)
-    __m128i valid = _mm_set1_epi8(-1);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i a = Nibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i)), valid);
-        const __m128i b = Nibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 2 * i + 16)), valid);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(JoinPairs(a), JoinPairs(b)));
+    if (n >= 16) {
+        __m128i bad = _mm_setzero_si128();
+        DecodeBlocks(text, n, out, bad);
+        return AllZero(bad);
     }
-    if (_mm_movemask_epi8(valid) != 0xFFFF) return false;
 #endif
-    return DecodeHexShort(text + 2 * i, n - i, out + i);
+    return DecodeHexShort(text, n, out);
 }
 
 bool IsLineEnd(uint8_t c) { return c == '\r' || c == '\n'; }
 
 // A record whose line ends before its count says is cut short; any other
 // character that is not a hex digit is a bad character.
-bool LineEndsWithin(const uint8_t* text, size_t n) { return std::find_if(text, text + n, IsLineEnd) != text + n; }
+SRecordError BadText(const uint8_t* text, size_t n)
+{
+    return std::find_if(text, text + n, IsLineEnd) != text + n ? SRecordError::Truncated : SRecordError::BadCharacter;
+}
+
+// What parsing one record found. TooLarge: its data do not fit the room
+// given; nothing was consumed or written.
+enum class Found { Record, End, Fault, TooLarge };
+
+struct Parsed {
+    Found found = Found::End;
+    SRecordError error = SRecordError::None;  // the fault
+    size_t used = 0;  // characters of the record and its line end
+    uint32_t length = 0;
+    uint32_t address = 0;
+};
+
+Parsed Fault(SRecordError error) { return {Found::Fault, error}; }
+
+// Parses the record at p, with avail characters in memory: all of the file
+// that is left, or at least the longest record with its line end. Its data go
+// to dest when they fit in room bytes. A free function over plain pointers, so
+// that the loops below keep their positions in registers.
+inline Parsed ParseRecord(const uint8_t* p, size_t avail, uint8_t* dest, uint32_t room)
+{
+    // The data end at the end of the file, at a line that is not a record
+    // (a blank line included) and at the first S9.
+    if (avail == 0 || p[0] != 'S') return {};
+    if (avail < 2) return Fault(SRecordError::Truncated);
+    const uint8_t type = p[1];
+    if (type == '9') return {};
+    if (static_cast<unsigned>(type - '0') > 9) {
+        return Fault(IsLineEnd(type) ? SRecordError::Truncated : SRecordError::BadCharacter);
+    }
+    if (avail < 4) return Fault(SRecordError::Truncated);
+
+    const unsigned count = HexByte(p + 2);
+    if (count > 0xFF) return Fault(BadText(p + 2, 2));
+    const uint32_t addressBytes = type == '1' ? 2 : 3;
+    // The count covers the address, the data and the checksum.
+    if (count < addressBytes + 1) return Fault(SRecordError::BadCount);
+    const size_t recordChars = 4 + 2 * size_t{count};
+    if (avail < recordChars) return Fault(SRecordError::Truncated);
+
+    // Address and checksum: the digit pairs around the data.
+    const unsigned a0 = HexByte(p + 4);
+    const unsigned a1 = HexByte(p + 6);
+    const unsigned a2 = addressBytes == 3 ? HexByte(p + 8) : 0;
+    const unsigned checksum = HexByte(p + recordChars - 2);  // present, not checked
+    if ((a0 | a1 | a2 | checksum) > 0xFF) return Fault(BadText(p + 4, recordChars - 4));
+    const uint32_t length = count - addressBytes - 1;
+    if (length > room) return {Found::TooLarge};
+    if (!DecodeHex(p + 4 + 2 * addressBytes, length, dest)) return Fault(BadText(p + 4, recordChars - 4));
+
+    // The line end: CR, LF or CR LF; the last line of a file may lack one.
+    size_t used = recordChars;
+    if (used < avail) {
+        if (p[used] == '\n') {
+            ++used;
+        } else if (p[used] == '\r') {
+            ++used;
+            if (used < avail && p[used] == '\n') ++used;
+        } else {
+            return Fault(SRecordError::LineTooLong);
+        }
+    }
+    const uint32_t address = addressBytes == 2 ? (a0 << 8) | a1 : (a0 << 16) | (a1 << 8) | a2;
+    return {Found::Record, SRecordError::None, used, length, address};
+}
+
+#if defined(__SSE2__)
+// Mark, type and count: the first four characters of a record, as one number.
+inline uint32_t Opening(const uint8_t* p)
+{
+    uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+// The shape of a record that the fast path takes: S1 or S2 layout, with at
+// least 16 data bytes. Records of one file mostly share it.
+struct Layout {
+    uint32_t opening = 0;
+    uint32_t dataAt = 0;  // characters before the data
+    uint32_t length = 0;  // data bytes
+    uint32_t chars = 0;  // characters before the line end
+};
+
+inline bool LayoutOf(const uint8_t* p, Layout& layout)
+{
+    const unsigned type = p[1] - unsigned{'0'};
+    const unsigned count = HexByte(p + 2);
+    if (p[0] != 'S' || type > 8 || count > 0xFF) return false;
+    const uint32_t addressBytes = type == 1 ? 2 : 3;
+    if (count < addressBytes + 1 + 16) return false;
+    layout = {Opening(p), 4 + 2 * addressBytes, count - addressBytes - 1, 4 + 2 * count};
+    return true;
+}
+
+// Converts the ordinary records from pos on while the longest record fits in
+// memory after each one, so that reading ahead of a record is safe: a record
+// that opens like the one before needs no look at its mark, type and count.
+// Returns the position of the first record not taken (anything unusual, or
+// one whose data do not fit), which ParseRecord then judges; the data of that
+// record may have been written past length. Gives the same as ParseRecord for
+// every record taken.
+inline size_t FastRecords(const uint8_t* text, size_t pos, size_t size, uint8_t* data, uint32_t capacity,
+                          uint32_t& length)
+{
+    const uint8_t* p = text + pos;
+    Layout layout;
+    if (size - pos < kRecordChars || !LayoutOf(p, layout)) return pos;
+    const uint8_t* const last = text + size - kRecordChars;
+    uint8_t* out = data + length;
+    uint32_t room = capacity - length;
+    while (p <= last) {
+        if (Opening(p) != layout.opening && !LayoutOf(p, layout)) break;
+        if (layout.length > room) break;
+        // Address, data and checksum must be hex digits: the data are checked
+        // as they are decoded, the address with the first characters of the
+        // data and the checksum with the last ones (eight characters each).
+        const uint8_t* const end = p + layout.chars;
+        __m128i bad = NotHex(Lanes(_mm_unpacklo_epi64(Load8(p + 4), Load8(end - 8))));
+        DecodeBlocks(p + layout.dataAt, layout.length, out, bad);
+        if (!AllZero(bad)) break;
+        if (end[0] == '\n') {
+            p = end + 1;
+        } else if (end[0] == '\r') {
+            p = end + 1 + (end[1] == '\n');
+        } else {
+            break;
+        }
+        out += layout.length;
+        room -= layout.length;
+    }
+    length = capacity - room;
+    return p - text;
+}
+#else
+inline size_t FastRecords(const uint8_t*, size_t pos, size_t, uint8_t*, uint32_t, uint32_t&) { return pos; }
+#endif
 
 }  // namespace
 
@@ -184,9 +357,11 @@ CSRecordFile::Step CSRecordFile::Fail(SRecordError error)
     return Step::Fault;
 }
 
-CSRecordFile::Step CSRecordFile::BadText(const uint8_t* text, size_t length)
+bool CSRecordFile::Prepare()
 {
-    return Fail(LineEndsWithin(text, length) ? SRecordError::Truncated : SRecordError::BadCharacter);
+    if (m_eof || m_size - m_pos >= kRecordChars || Fill()) return true;
+    Fail(SRecordError::ReadFailed);
+    return false;
 }
 
 CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecordError overflow, uint32_t& length,
@@ -194,58 +369,23 @@ CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecor
 {
     if (Failed()) return Step::Fault;
     if (m_ended || !m_open) return Step::End;
-    if (!m_eof && m_size - m_pos < kRecordChars && !Fill()) return Fail(SRecordError::ReadFailed);
-
-    const uint8_t* p = m_text + m_pos;
-    const size_t avail = m_size - m_pos;
-    // The data end at the end of the file, at a line that is not a record
-    // (a blank line included) and at the first S9.
-    if (avail == 0 || p[0] != 'S') {
+    if (!Prepare()) return Step::Fault;
+    const Parsed r = ParseRecord(m_text + m_pos, m_size - m_pos, dest, room);
+    switch (r.found) {
+    case Found::Record:
+        m_pos += r.used;
+        length = r.length;
+        address = r.address;
+        return Step::Record;
+    case Found::End:
         m_ended = true;
         return Step::End;
+    case Found::TooLarge:
+        return overflow == SRecordError::None ? Step::Full : Fail(overflow);
+    case Found::Fault:
+        break;
     }
-    if (avail < 2) return Fail(SRecordError::Truncated);
-    if (p[1] == '9') {
-        m_ended = true;
-        return Step::End;
-    }
-    if (p[1] < '0' || p[1] > '9') return Fail(IsLineEnd(p[1]) ? SRecordError::Truncated : SRecordError::BadCharacter);
-    if (avail < 4) return Fail(SRecordError::Truncated);
-
-    const unsigned count = HexByte(p + 2);
-    if (count > 0xFF) return BadText(p + 2, 2);
-    const uint32_t addressBytes = p[1] == '1' ? 2 : 3;
-    // The count covers the address, the data and the checksum.
-    if (count < addressBytes + 1) return Fail(SRecordError::BadCount);
-    const size_t recordChars = 4 + 2 * size_t{count};
-    if (avail < recordChars) return Fail(SRecordError::Truncated);
-
-    // Address and checksum: the digit pairs around the data.
-    const unsigned a0 = HexByte(p + 4);
-    const unsigned a1 = HexByte(p + 6);
-    const unsigned a2 = addressBytes == 3 ? HexByte(p + 8) : 0;
-    const unsigned checksum = HexByte(p + recordChars - 2);  // present, not checked
-    if ((a0 | a1 | a2 | checksum) > 0xFF) return BadText(p + 4, recordChars - 4);
-    const uint32_t dataLength = count - addressBytes - 1;
-    if (dataLength > room) return overflow == SRecordError::None ? Step::Full : Fail(overflow);
-    if (!DecodeHex(p + 4 + 2 * addressBytes, dataLength, dest)) return BadText(p + 4, recordChars - 4);
-
-    // The line end: CR, LF or CR LF; the last line of a file may lack one.
-    size_t used = recordChars;
-    if (used < avail) {
-        if (p[used] == '\r') {
-            ++used;
-            if (used < avail && p[used] == '\n') ++used;
-        } else if (p[used] == '\n') {
-            ++used;
-        } else {
-            return Fail(SRecordError::LineTooLong);
-        }
-    }
-    m_pos += used;
-    length = dataLength;
-    address = addressBytes == 2 ? (a0 << 8) | a1 : (a0 << 16) | (a1 << 8) | a2;
-    return Step::Record;
+    return Fail(r.error);
 }
 
 uint32_t CSRecordFile::CountRecords()
@@ -279,29 +419,47 @@ bool CSRecordFile::NextRecord(ImageRecord& record)
 bool CSRecordFile::LoadImage(ImageBuffer& buffer)
 {
     buffer.length = 0;
-    for (;;) {
-        uint32_t length = 0;
-        uint32_t address = 0;
-        const Step step = ReadRecord(buffer.data + buffer.length, buffer.capacity - buffer.length,
-                                     SRecordError::ImageTooLarge, length, address);
-        if (step != Step::Record) return step == Step::End;
-        buffer.length += length;
-    }
+    return Load(buffer, true);
 }
 
-bool CSRecordFile::LoadImagePart(ImageBuffer& buffer)
+bool CSRecordFile::LoadImagePart(ImageBuffer& buffer) { return Load(buffer, false); }
+
+bool CSRecordFile::Load(ImageBuffer& buffer, bool whole)
 {
+    if (Failed()) return false;
+    if (m_ended || !m_open) return true;
     for (;;) {
-        uint32_t length = 0;
-        uint32_t address = 0;
-        const Step step = ReadRecord(buffer.data + buffer.length, buffer.capacity - buffer.length, SRecordError::None,
-                                     length, address);
-        if (step == Step::Record) {
-            buffer.length += length;
+        if (!Prepare()) return false;
+        // The fast path works on copies of the positions, so that writing the
+        // data does not make the compiler read the fields again.
+        const uint8_t* const text = m_text;
+        const size_t size = m_size;
+        uint32_t length = buffer.length;
+        const size_t pos = FastRecords(text, m_pos, size, buffer.data, buffer.capacity, length);
+        m_pos = pos;
+        buffer.length = length;
+        if (!m_eof && size - pos < kRecordChars) continue;
+
+        // What the fast path left: the end, a fault, a record that does not
+        // fit, or one of the last records of the file.
+        const Parsed r = ParseRecord(text + pos, size - pos, buffer.data + length, buffer.capacity - length);
+        switch (r.found) {
+        case Found::Record:
+            m_pos += r.used;
+            buffer.length += r.length;
             continue;
+        case Found::End:
+            m_ended = true;
+            return true;
+        case Found::TooLarge:
+            // A record larger than the whole buffer would never fit.
+            if (whole || length == 0) Fail(SRecordError::ImageTooLarge);
+            return !Failed();
+        case Found::Fault:
+            break;
         }
-        if (step == Step::Full && buffer.length == 0) Fail(SRecordError::ImageTooLarge);
-        return !Failed();
+        Fail(r.error);
+        return false;
     }
 }
 

@@ -92,9 +92,12 @@ private:
     // Decodes the next record's data into dest (room bytes); a record that
     // does not fit fails with overflow, or with None stays unread (Full).
     Step ReadRecord(uint8_t* dest, uint32_t room, SRecordError overflow, uint32_t& length, uint32_t& address);
+    // Appends records to the buffer from its length; whole: a record that
+    // does not fit is a fault, otherwise it stays unread.
+    bool Load(ImageBuffer& buffer, bool whole);
     Step Fail(SRecordError error);
-    // Fails a record whose text holds a character that is not a hex digit.
-    Step BadText(const uint8_t* text, size_t length);
+    // Makes sure the next record lies wholly in memory; false when a read failed.
+    bool Prepare();
     bool Fill();
     void Rewind();
     void CloseFile();

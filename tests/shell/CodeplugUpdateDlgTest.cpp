@@ -26,14 +26,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-template <typename Widget> Widget* Control(QWidget& dialog, int id)
-{
-    for (Widget* widget : dialog.findChildren<Widget*>()) {
-        if (widget->property("controlId").toInt() == id) return widget;
-    }
-    return nullptr;
-}
-
 constexpr int kBoxIds[] = {1025, 1026, 1027, 1029, 1030, 1028};
 
 const QString kDone = QStringLiteral("Upgrade Successfully done!\nSet the flash adapter switch to OFF(Normal "

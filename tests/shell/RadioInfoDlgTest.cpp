@@ -14,14 +14,6 @@
 namespace vantrel {
 namespace {
 
-template <typename Widget> Widget* Control(QWidget& dialog, int id)
-{
-    for (Widget* widget : dialog.findChildren<Widget*>()) {
-        if (widget->property("controlId").toInt() == id) return widget;
-    }
-    return nullptr;
-}
-
 RadioInfoResult SampleRadio()
 {
     RadioInfoResult result;

@@ -15,14 +15,6 @@
 namespace vantrel {
 namespace {
 
-template <typename Widget> Widget* Control(QWidget& dialog, int id)
-{
-    for (Widget* widget : dialog.findChildren<Widget*>()) {
-        if (widget->property("controlId").toInt() == id) return widget;
-    }
-    return nullptr;
-}
-
 RegionalIdRead ReadAs(uint8_t value)
 {
     return RegionalIdRead{RegionalIdReadOutcome::Valid, value};

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <functional>
 #include <map>
 #include <memory>
@@ -111,5 +112,14 @@ QStringList MenuLayout(const CMainFrame& frame);
 
 // Saves a picture of the widget when VANTREL_SHOTS_DIR is set.
 void SaveShot(QWidget* widget, const QString& name);
+
+// The control of a dialog that carries the given control id.
+template <typename Widget> Widget* Control(QWidget& dialog, int id)
+{
+    for (Widget* widget : dialog.findChildren<Widget*>()) {
+        if (widget->property("controlId").toInt() == id) return widget;
+    }
+    return nullptr;
+}
 
 } // namespace vantrel

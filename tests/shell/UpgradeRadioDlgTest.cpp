@@ -26,14 +26,6 @@
 namespace vantrel {
 namespace {
 
-template <typename Widget> Widget* Control(QWidget& dialog, int id)
-{
-    for (Widget* widget : dialog.findChildren<Widget*>()) {
-        if (widget->property("controlId").toInt() == id) return widget;
-    }
-    return nullptr;
-}
-
 QString Text(uint32_t id)
 {
     return QString::fromUtf8(LoadMessageText(id));

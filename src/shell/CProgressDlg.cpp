@@ -48,10 +48,12 @@ void CProgressDlg::Handle(uint32_t message, uint32_t wParam)
     case WM_PROGRESS_RANGE:
         SetRange(static_cast<int>(wParam & 0xFFFF));
         break;
-    case WM_PROGRESS_POS:
+    case WM_PROGRESS_POS: {
         // A position beyond the range shows a full bar rather than none.
         m_ui->progressBar->setValue(std::min(ClampToInt(wParam), m_maximum));
+        if (FilledWidth() == m_paintedFill) return;
         break;
+    }
     case WM_PROGRESS_TEXT:
         m_ui->statusLine->setText(QString::fromUtf8(LoadMessageText(wParam)));
         break;
@@ -107,8 +109,17 @@ void CProgressDlg::Close()
     m_window.reset();
 }
 
+int CProgressDlg::FilledWidth() const
+{
+    const QProgressBar* bar = m_ui->progressBar;
+    const int span = bar->maximum() - bar->minimum();
+    if (span <= 0) return 0;
+    return static_cast<int>(static_cast<int64_t>(bar->value() - bar->minimum()) * bar->width() / span);
+}
+
 void CProgressDlg::Refresh()
 {
+    m_paintedFill = FilledWidth();
     // The caller blocks the event loop until it is done: paint now.
     m_window->repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -39,10 +39,15 @@ private:
     void Close();
     void SetRange(int maximum);
     void Refresh();
+    int FilledWidth() const;
 
     std::unique_ptr<QDialog> m_window;
     std::unique_ptr<Ui::ProgressWindow> m_ui;
     int m_maximum = 0;
+    // The bar's filled width when it was last painted: an export moves the
+    // bar thousands of times, and only a step the operator can see is worth a
+    // paint.
+    int m_paintedFill = -1;
 };
 
 } // namespace vantrel

@@ -139,6 +139,29 @@ private slots:
         QVERIFY(afterText > 0);
         QVERIFY(counter.paints > afterText);
     }
+
+    // A long operation moves the bar far more often than it has pixels: only
+    // the steps that change what the bar shows are painted, the last included.
+    void paintsOnlyVisibleSteps()
+    {
+        const int steps = 9000;
+        SendProgress(WM_PROGRESS_OPEN, steps);
+        PaintCounter counter;
+        Progress().Bar()->installEventFilter(&counter);
+        const int width = Progress().Bar()->width();
+        int lastFill = 0;
+        int fillChanges = 0;
+        for (int i = 1; i <= steps; ++i) {
+            SendProgress(WM_PROGRESS_POS, static_cast<uint32_t>(i));
+            const int fill = static_cast<int>(static_cast<int64_t>(i) * width / steps);
+            fillChanges += fill != lastFill;
+            lastFill = fill;
+        }
+        QCOMPARE(Progress().Bar()->value(), steps);
+        QVERIFY(counter.paints > 0);
+        QVERIFY2(counter.paints <= fillChanges + 2, qPrintable(QString::number(counter.paints)));
+        SendProgress(WM_PROGRESS_CLOSE);
+    }
 };
 
 VANTREL_SHELL_TEST(ProgressWindowTest)

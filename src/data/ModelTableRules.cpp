@@ -16,7 +16,8 @@ std::string RowText(int index)
 // The kit code of "<kit>_<model><extension>", or "" when the name has another form.
 std::string KitCode(std::string_view fileName, std::string_view model, std::string_view extension)
 {
-    const std::string tail = "_" + std::string(model) + std::string(extension);
+    std::string tail(1, '_');
+    tail.append(model).append(extension);
     if (fileName.size() <= tail.size() || !fileName.ends_with(tail)) return {};
     const std::string_view kit = fileName.substr(0, fileName.size() - tail.size());
     // The file is looked up in the program folder: the kit code names no other folder.

@@ -1,5 +1,8 @@
 #include "link/MessageFormat.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace vantrel {
 
 uint8_t MessageChecksum(const uint8_t* bytes, uint32_t count)
@@ -27,8 +30,11 @@ std::vector<uint8_t> EncodeMessage(uint8_t opcode, const uint8_t* payload, uint3
         out.push_back(static_cast<uint8_t>(n >> 8));
         out.push_back(static_cast<uint8_t>(n & 0xFF));
     }
-    out.insert(out.end(), payload, payload + length);
-    out.push_back(MessageChecksum(out.data(), static_cast<uint32_t>(out.size())));
+    // Sized first and copied in place: header, payload, checksum.
+    const size_t header = out.size();
+    out.resize(header + length + 1);
+    if (length > 0) std::copy(payload, payload + length, out.begin() + static_cast<std::ptrdiff_t>(header));
+    out.back() = MessageChecksum(out.data(), static_cast<uint32_t>(out.size() - 1));
     return out;
 }
 

@@ -214,7 +214,9 @@ std::string WriteEepromBackup(const EepromBackup& backup, std::string& error)
     }
     const std::string stem = folder + FileNamePart(backup.serialNumber) + "-" + FileNameTimestamp();
     for (int n = 1; n <= kMaxNameTries; ++n) {
-        const std::string path = stem + (n == 1 ? "" : "-" + std::to_string(n)) + kBackupExtension;
+        std::string path = stem;
+        if (n > 1) path.append("-").append(std::to_string(n));
+        path.append(kBackupExtension);
         std::error_code ec;
         if (std::filesystem::exists(path, ec) || std::filesystem::exists(path + ".part", ec)) continue;
         return SaveEepromBackup(path, backup, error) ? path : std::string();

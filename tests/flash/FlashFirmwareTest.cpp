@@ -23,7 +23,8 @@ std::string SRecordLine(int type, uint32_t address, const Bytes& data)
         sum = static_cast<uint8_t>(sum + b);
     body.push_back(static_cast<uint8_t>(~sum));
     static const char* hex = "0123456789ABCDEF";
-    std::string line = "S" + std::to_string(type);
+    std::string line(1, 'S');
+    line.append(std::to_string(type));
     for (uint8_t b : body)
         line += {hex[b >> 4], hex[b & 15]};
     return line + "\r\n";

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "support/StreamText.h"
 
 namespace vantrel {
 namespace {
@@ -18,16 +19,6 @@ struct CliRun {
     std::string err;
 };
 
-std::string ReadAll(std::FILE* f)
-{
-    std::string text;
-    std::rewind(f);
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    return text;
-}
-
 CliRun RunCommand(std::vector<std::string> args)
 {
     args.insert(args.begin(), "vantrel-cli");
@@ -37,8 +28,8 @@ CliRun RunCommand(std::vector<std::string> args)
     std::FILE* err = std::tmpfile();
     CliRun run;
     run.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
+    run.out = test::StreamText(out);
+    run.err = test::StreamText(err);
     std::fclose(out);
     std::fclose(err);
     return run;

@@ -4,19 +4,10 @@
 #include <string>
 
 #include "cli/ConsoleFeedback.h"
+#include "support/StreamText.h"
 
 namespace vantrel {
 namespace {
-
-std::string Contents(std::FILE* f)
-{
-    std::string text;
-    std::rewind(f);
-    char buf[1024];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    return text;
-}
 
 struct Console {
     std::FILE* out = std::tmpfile();
@@ -37,14 +28,14 @@ TEST(ConsoleFeedbackTest, ProgressMessagesWhileClosedAreIgnored)
     feedback.SendProgress(WM_PROGRESS_POS, 3);
     feedback.SendProgress(WM_PROGRESS_TEXT, 20130);
     feedback.SendProgress(WM_PROGRESS_CLOSE, 0);
-    EXPECT_EQ(Contents(c.out), "");
+    EXPECT_EQ(test::StreamText(c.out), "");
 
     feedback.SendProgress(WM_PROGRESS_OPEN, 3);
     feedback.SendProgress(WM_PROGRESS_TEXT, 20143);
     feedback.SendProgress(WM_PROGRESS_TEXT, 20143);  // said once in a log
     feedback.SendProgress(WM_PROGRESS_TEXT, 20131);
     feedback.SendProgress(WM_PROGRESS_CLOSE, 0);
-    EXPECT_EQ(Contents(c.out), "Checking radio data...\nWriting EEPROM data...\n");
+    EXPECT_EQ(test::StreamText(c.out), "Checking radio data...\nWriting EEPROM data...\n");
 }
 
 TEST(ConsoleFeedbackTest, QuestionsAreAnsweredFromTheOptionsWhenNobodyIsAsked)
@@ -57,7 +48,7 @@ TEST(ConsoleFeedbackTest, QuestionsAreAnsweredFromTheOptionsWhenNobodyIsAsked)
     EXPECT_EQ(feedback.ShowMessageBox(kMsgErrorRetryCancel, 20158), 1) << "one retry allowed";
     EXPECT_EQ(feedback.ShowMessageBox(kMsgErrorRetryCancel, 20158), 0) << "and no more";
     EXPECT_EQ(feedback.ShowMessageBox(kMsgInformation, 20154), 1);
-    EXPECT_NE(Contents(c.err).find("Error: An error occured during flashing the radio."), std::string::npos);
+    EXPECT_NE(test::StreamText(c.err).find("Error: An error occured during flashing the radio."), std::string::npos);
     EXPECT_EQ(feedback.LastErrorId(), 20158u);
 
     Console y;
@@ -73,7 +64,7 @@ TEST(ConsoleFeedbackTest, PortFailureNamesThePortAndTheCause)
     Console c;
     ConsoleFeedback feedback({}, c.out, c.err, nullptr);
     feedback.ShowPortOpenFailure("COM3", "no such device");
-    EXPECT_EQ(Contents(c.err),
+    EXPECT_EQ(test::StreamText(c.err),
               "Error: The serial port COM3 could not be opened.\nIt may be in use by another program.\n"
               "(no such device)\n");
 }

@@ -34,6 +34,7 @@ const std::vector<KindName>& Kinds()
         {"power", K::PowerLoss, {E::Message, E::Block, E::Boot, E::Erase}, true, {}},
         {"tag", K::TagChange, {E::Message, E::Boot}, true, {}},
         {"noecho", K::NoEcho, {E::Message}, false, {K::NoEcho, E::Message, 0, kOpen}},
+        {"corrupt", K::CorruptWrite, {E::EepromWrite, E::Message}, true, {}},
     };
     return kinds;
 }
@@ -77,6 +78,8 @@ bool ParseEvent(std::string_view text, SimEvent& event)
         event = SimEvent::Boot;
     else if (text == "erase")
         event = SimEvent::Erase;
+    else if (text == "write")
+        event = SimEvent::EepromWrite;
     else
         return false;
     return true;

@@ -13,13 +13,14 @@ namespace vantrel {
 //
 //   fault := KIND [ '@' WHEN ]
 //   WHEN  := N | N-M | N- | '*' | EVENT | EVENT ':' (N | N-M | N- | '*')
-//   EVENT := msg | block | boot | erase
+//   EVENT := msg | block | boot | erase | write
 //
 // A bare number counts request messages (msg). Counts start at 1 when the radio
 // is created and run on across modes, port openings and retries: msg counts the
 // framed requests the radio received (normal and loader mode), block the 8-byte
 // bootcode blocks, boot the entries into bootstrap mode, erase the flash erase
-// commands. "N-" means N and every later one, "*" every one.
+// commands, write the write-memory requests into the EEPROM (normal and loader
+// mode; flash writes are not counted). "N-" means N and every later one, "*" every one.
 //
 //   nak@3            request 3 is answered with NAK instead of ACK
 //   silence@5        request 5 gets no answer at all
@@ -35,6 +36,8 @@ namespace vantrel {
 //   tag@boot:2       another radio is connected: EEPROM byte 0x3FF0 changes (also @msg:N)
 //   noecho[@msg:N]   the adapter is unplugged (from the start, or once request N arrived):
 //                    no local echo and nothing reaches the radio
+//   corrupt@write:3  EEPROM write 3 is acknowledged, but its last data byte is
+//                    stored with bit 0 flipped (also @msg:N, a bare N counts writes)
 //
 // After a power loss the radio stays off until the operator reconnects it (a
 // retry notice, or a test calling PowerOn).
@@ -51,9 +54,10 @@ enum class SimFaultKind {
     StuckBreak,
     PowerLoss,
     TagChange,
-    NoEcho
+    NoEcho,
+    CorruptWrite
 };
-enum class SimEvent { Message, Block, Boot, Erase };
+enum class SimEvent { Message, Block, Boot, Erase, EepromWrite };
 
 struct SimFault {
     SimFaultKind kind = SimFaultKind::Nak;

@@ -413,6 +413,14 @@ SimRadio::Answer SimRadio::WriteMemory(const std::vector<uint8_t>& payload)
     }
     if (address > kSimEepromSize || count > kSimEepromSize - address) return Nak();
     std::copy_n(data, count, m_state.eeprom.begin() + address);
+    const uint32_t n = ++m_eepromWrites;
+    // A cell that does not keep what it was given: the radio still reports
+    // the write as done, only reading it back tells.
+    if (count != 0 && (m_faults.Hits(SimFaultKind::CorruptWrite, SimEvent::EepromWrite, n) ||
+                       m_faults.Hits(SimFaultKind::CorruptWrite, SimEvent::Message, m_messages))) {
+        m_state.eeprom[address + count - 1] ^= 0x01;
+        Log("EEPROM byte " + std::to_string(address + count - 1) + " stored wrong");
+    }
     return Ack(kReplyDone, {}, m_timing.replyDelayUs + uint64_t{m_timing.eepromWritePerByteUs} * count);
 }
 

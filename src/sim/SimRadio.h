@@ -77,6 +77,7 @@ public:
     uint32_t BlockCount() const { return m_blocks; }
     uint32_t BootCount() const { return m_boots; }
     uint32_t EraseCount() const { return m_erases; }
+    uint32_t EepromWriteCount() const { return m_eepromWrites; }
     // Every framed request the radio has taken off the line, whole, in order
     // (tests look at what was sent, e.g. whether a reset came).
     const std::vector<std::vector<uint8_t>>& Requests() const { return m_requests; }
@@ -161,6 +162,7 @@ private:
     uint32_t m_blocks = 0;
     uint32_t m_boots = 0;
     uint32_t m_erases = 0;
+    uint32_t m_eepromWrites = 0;
 };
 
 } // namespace vantrel

@@ -11,7 +11,9 @@ TEST(SimFaultText, ParsesEveryForm)
     SimFaultPlan plan;
     std::string error;
     ASSERT_TRUE(ParseSimFaults(
-        "nak@3,silence@msg:5-7,power@erase,wrongecho@block:2-,stuckbreak,noecho@msg:4,tag@boot:*", plan, error))
+        "nak@3,silence@msg:5-7,power@erase,wrongecho@block:2-,stuckbreak,noecho@msg:4,tag@boot:*,corrupt@2,"
+        "corrupt@msg:9",
+        plan, error))
         << error;
     EXPECT_TRUE(plan.Hits(SimFaultKind::Nak, SimEvent::Message, 3));
     EXPECT_FALSE(plan.Hits(SimFaultKind::Nak, SimEvent::Message, 4));
@@ -25,6 +27,9 @@ TEST(SimFaultText, ParsesEveryForm)
     EXPECT_TRUE(plan.Hits(SimFaultKind::StuckBreak, SimEvent::Boot, 2));
     EXPECT_TRUE(plan.Hits(SimFaultKind::NoEcho, SimEvent::Message, 4));
     EXPECT_TRUE(plan.Hits(SimFaultKind::TagChange, SimEvent::Boot, 5));
+    EXPECT_TRUE(plan.Hits(SimFaultKind::CorruptWrite, SimEvent::EepromWrite, 2));
+    EXPECT_FALSE(plan.Hits(SimFaultKind::CorruptWrite, SimEvent::Message, 2));
+    EXPECT_TRUE(plan.Hits(SimFaultKind::CorruptWrite, SimEvent::Message, 9));
     EXPECT_TRUE(ParseSimFaults("", plan, error));
 }
 
@@ -33,8 +38,9 @@ TEST(SimFaultText, RefusesMalformedTextAndKeepsThePlan)
     SimFaultPlan plan;
     std::string error;
     ASSERT_TRUE(ParseSimFaults("nak@1", plan, error));
-    for (const char* bad : {"bogus@1", "nak", "nak@0", "nak@5-3", "nak@x", "nak@block:2", "wrongecho@msg:1",
-                            "stuckbreak@erase", "nak@1,", ",nak@1", "nak@msg:", "power@sometime:3", "cut@-4"}) {
+    for (const char* bad :
+         {"bogus@1", "nak", "nak@0", "nak@5-3", "nak@x", "nak@block:2", "wrongecho@msg:1", "stuckbreak@erase",
+          "corrupt", "corrupt@boot:1", "nak@1,", ",nak@1", "nak@msg:", "power@sometime:3", "cut@-4"}) {
         error.clear();
         EXPECT_FALSE(ParseSimFaults(bad, plan, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
@@ -85,6 +91,24 @@ TEST(SimFaults, RefusedRequestsChangeNothingDamagedRepliesDo)
         const bool expectWritten = std::string(fault) == "cut@1" || std::string(fault) == "badsum@1";
         EXPECT_EQ(written, expectWritten) << fault;
     }
+}
+
+TEST(SimFaults, CorruptWriteStoresOneByteWrongAndStillAcknowledges)
+{
+    // EEPROM writes are counted alone: the read-info and read-memory requests
+    // between them do not move the count.
+    SimRig rig(kSimDefaultProfile, "corrupt@write:2");
+    ASSERT_TRUE(rig.Open());
+    const std::vector<uint8_t> done = AckThen(0x84, {});
+    EXPECT_EQ(rig.Transact(0x17, {0x00, 0x10, 0x00, 0xAB, 0xCD}), done);
+    EXPECT_EQ(rig.Transact(0x23, {0x10}), AckThen(0x8B, {0x10, 0x01}));
+    EXPECT_EQ(rig.Transact(0x17, {0x00, 0x20, 0x00, 0x11, 0x22, 0x33}), done);
+    EXPECT_EQ(rig.Transact(0x17, {0x00, 0x30, 0x00, 0x44}), done);
+    const auto& eeprom = rig.Radio().State().eeprom;
+    EXPECT_EQ(std::vector<uint8_t>(eeprom.begin() + 0x1000, eeprom.begin() + 0x1002), Bytes({0xAB, 0xCD}));
+    EXPECT_EQ(std::vector<uint8_t>(eeprom.begin() + 0x2000, eeprom.begin() + 0x2003), Bytes({0x11, 0x22, 0x32}));
+    EXPECT_EQ(eeprom[0x3000], 0x44);
+    EXPECT_EQ(rig.Radio().EepromWriteCount(), 3u);
 }
 
 TEST(SimFaults, PowerLossAndTagChangeAtARequest)

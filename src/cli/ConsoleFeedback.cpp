@@ -92,17 +92,22 @@ bool ConsoleFeedback::AskYesNo(const char* question)
     return line[0] == 'y' || line[0] == 'Y' || line[0] == '\n' || line[0] == 'r' || line[0] == 'R';
 }
 
-static void PrintMessage(std::FILE* f, int kind, uint32_t id)
+static void PrintMessage(std::FILE* f, int kind, const std::string& text)
 {
     const char* prefix = (kind == kMsgError || kind == kMsgErrorRetryCancel) ? "Error: " : "";
-    std::fprintf(f, "%s%s\n", prefix, LoadMessageText(id));
+    std::fprintf(f, "%s%s\n", prefix, text.c_str());
 }
 
 int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
 {
+    return ShowMessageBoxText(kind, id, LoadMessageText(id));
+}
+
+int ConsoleFeedback::ShowMessageBoxText(int kind, uint32_t id, const std::string& text)
+{
     ClearBarLine();
     std::FILE* f = (kind == kMsgError || kind == kMsgErrorRetryCancel) ? m_err : m_out;
-    PrintMessage(f, kind, id);
+    PrintMessage(f, kind, text);
     std::fflush(f);
     if (kind == kMsgError || kind == kMsgErrorRetryCancel) m_lastErrorId = id;
 

@@ -27,13 +27,26 @@ ScopedFeedback::~ScopedFeedback() { g_feedback = m_prev; }
 
 void SendProgress(uint32_t message, uint32_t wParam) { g_feedback->SendProgress(message, wParam); }
 
-int ShowMessage(int kind, uint32_t id)
+namespace {
+
+int TellListeners(uint32_t id, int answer)
 {
-    const int answer = g_feedback->ShowMessageBox(kind, id);
     // Copy first: a listener may remove itself.
     const auto listeners = Listeners();
     for (const auto& entry : listeners) entry.second(id, answer);
     return answer;
+}
+
+} // namespace
+
+int ShowMessage(int kind, uint32_t id)
+{
+    return TellListeners(id, g_feedback->ShowMessageBox(kind, id));
+}
+
+int ShowMessage(int kind, uint32_t id, const std::string& text)
+{
+    return TellListeners(id, g_feedback->ShowMessageBoxText(kind, id, text));
 }
 
 int AddOperatorActionListener(OperatorActionListener listener)
@@ -47,10 +60,7 @@ void RemoveOperatorActionListener(int handle) { Listeners().erase(handle); }
 
 std::string PortOpenFailureText(const std::string& portName)
 {
-    std::string text = LoadMessageText(20001);
-    const auto pos = text.find("%s");
-    if (pos != std::string::npos) text.replace(pos, 2, portName);
-    return text;
+    return MessageTextWith(20001, portName);
 }
 
 }  // namespace vantrel

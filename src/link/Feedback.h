@@ -38,6 +38,13 @@ public:
     // operator pressed Cancel, otherwise 1. Operations call the free function
     // ShowMessage below, never this directly.
     virtual int ShowMessageBox(int kind, uint32_t id) = 0;
+    // The same box with the id's text completed by the caller (a message
+    // that names an address or a value). A sink that shows only texts by id
+    // shows the id's own text.
+    virtual int ShowMessageBoxText(int kind, uint32_t id, const std::string& /*text*/)
+    {
+        return ShowMessageBox(kind, id);
+    }
     // The separate port-open failure box (text 20001 with the port name).
     // detail is the platform's reason, for front ends that can show it.
     virtual void ShowPortOpenFailure(const std::string& portName, const std::string& detail) = 0;
@@ -75,6 +82,8 @@ void SendProgress(uint32_t message, uint32_t wParam = 0);
 // Shows a message box through the current sink, then tells the operator-action
 // listeners (the simulated radio) which message was answered and how.
 int ShowMessage(int kind, uint32_t id);
+// The same with the id's text completed by the caller.
+int ShowMessage(int kind, uint32_t id, const std::string& text);
 
 // Listeners of operator answers. A real operator reacts to a prompt by switching
 // the flash adapter and reconnecting the battery; the simulated radio learns of

@@ -1,11 +1,12 @@
 #include "link/RadioCommands.h"
 
-#include <cstring>
-#include <functional>
-
 #include "link/Feedback.h"
 #include "link/RadioLink.h"
 #include "platform/Runtime.h"
+
+#include <cstring>
+#include <functional>
+#include <utility>
 
 namespace vantrel {
 namespace {
@@ -165,20 +166,38 @@ bool WriteInfo(const uint8_t* payload, uint32_t length)
     });
 }
 
+namespace {
+
+InfoValueListener& InfoListener()
+{
+    static InfoValueListener listener;
+    return listener;
+}
+
+} // namespace
+
+InfoValueListener SetInfoValueListener(InfoValueListener listener)
+{
+    return std::exchange(InfoListener(), std::move(listener));
+}
+
 bool ReadInfo(uint8_t* destination, uint8_t item, uint32_t& length)
 {
     length = 0;
     if (destination == nullptr) return false;
     const uint8_t request[1] = {item};
-    return RunTransaction(kReadInfo, request, sizeof request, [&](const uint8_t* payload, uint32_t replyLength) {
-        // Without even the item byte the reply carries nothing to return.
-        if (replyLength == 0) return false;
-        const uint32_t valueLength = (replyLength > kInfoBufferSize ? kInfoBufferSize : replyLength) - 1;
-        std::memcpy(destination, payload + 1, valueLength);
-        destination[valueLength] = 0;
-        length = valueLength;
-        return true;
-    });
+    const bool read =
+        RunTransaction(kReadInfo, request, sizeof request, [&](const uint8_t* payload, uint32_t replyLength) {
+            // Without even the item byte the reply carries nothing to return.
+            if (replyLength == 0) return false;
+            const uint32_t valueLength = (replyLength > kInfoBufferSize ? kInfoBufferSize : replyLength) - 1;
+            std::memcpy(destination, payload + 1, valueLength);
+            destination[valueLength] = 0;
+            length = valueLength;
+            return true;
+        });
+    if (read && InfoListener()) InfoListener()(item, destination, length);
+    return read;
 }
 
 namespace {

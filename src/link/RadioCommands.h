@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace vantrel {
 
@@ -54,6 +55,12 @@ bool WriteMemoryRecord(uint32_t address, uint32_t count, const uint8_t* source);
 bool WriteInfo(const uint8_t* payload, uint32_t length);
 // destination holds at least kInfoBufferSize bytes; receives the value and a zero.
 bool ReadInfo(uint8_t* destination, uint8_t item, uint32_t& length);
+
+// Told of every value a read-info command returns (the service history keeps
+// what an operation learnt of the radio this way). One listener at a time;
+// returns the one it replaces.
+using InfoValueListener = std::function<void(uint8_t item, const uint8_t* value, uint32_t length)>;
+InfoValueListener SetInfoValueListener(InfoValueListener listener);
 
 bool ReadMemoryRange(uint8_t* destination, uint32_t start, uint32_t count);
 bool WriteMemoryRange(const uint8_t* source, uint32_t start, uint32_t count);

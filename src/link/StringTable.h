@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vantrel {
 
@@ -8,6 +9,8 @@ namespace vantrel {
 // Returns "" for an id without a text.
 const char* LoadMessageText(uint32_t id);
 bool HasMessageText(uint32_t id);
+// The text of the id with value in place of its first "%s".
+std::string MessageTextWith(uint32_t id, const std::string& value);
 
 // Well-known ids outside the message range.
 constexpr uint32_t kIdsAppTitle = 57344;  // "Vantrel"

@@ -79,6 +79,48 @@ std::string FileNameTimestamp()
     return text;
 }
 
+namespace {
+
+bool UtcText(std::time_t time, std::string& text)
+{
+    std::tm utc{};
+#ifdef _WIN32
+    if (gmtime_s(&utc, &time) != 0) return false;
+#else
+    if (gmtime_r(&time, &utc) == nullptr) return false;
+#endif
+    char buffer[32];
+    if (std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) return false;
+    text = buffer;
+    return true;
+}
+
+} // namespace
+
+std::string UtcTimestamp()
+{
+    std::string text;
+    return UtcText(std::time(nullptr), text) ? text : "0000-00-00T00:00:00Z";
+}
+
+bool LocalTimeToUtc(int year, int month, int day, int hour, int minute, int second, std::string& utc)
+{
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    const std::tm asked = local;
+    const std::time_t time = std::mktime(&local);
+    // mktime moves a day that does not exist (February 30) into the next month.
+    if (time == static_cast<std::time_t>(-1) || local.tm_mday != asked.tm_mday || local.tm_mon != asked.tm_mon)
+        return false;
+    return UtcText(time, utc);
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
 {
     out.clear();

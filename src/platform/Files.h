@@ -22,6 +22,11 @@ void SetUserDataFolder(const std::string& folder);  // tests and --data-dir
 // The local date and time as "YYYYMMDD-HHMMSS", for names of files that must
 // never replace an earlier one (backups, undo data).
 std::string FileNameTimestamp();
+// The present time in UTC as "YYYY-MM-DDTHH:MM:SSZ", for records that are
+// compared and sorted as text (the service history).
+std::string UtcTimestamp();
+// A local date and time in the same UTC form; false when the time does not exist.
+bool LocalTimeToUtc(int year, int month, int day, int hour, int minute, int second, std::string& utc);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);

@@ -61,9 +61,15 @@ void QtFeedback::SendProgress(uint32_t message, uint32_t wParam)
 
 int QtFeedback::ShowMessageBox(int kind, uint32_t id)
 {
+    return ShowMessageBoxText(kind, id, LoadMessageText(id));
+}
+
+int QtFeedback::ShowMessageBoxText(int kind, uint32_t /*id*/, const std::string& text)
+{
     const BoxStyle style = StyleOf(kind, m_caption);
     const bool known = kind >= kMsgError && kind <= kMsgErrorRetryCancel;
-    QMessageBox box(style.icon, style.caption, known ? Text(id) : QString(), style.buttons, m_frame.data());
+    QMessageBox box(style.icon, style.caption, known ? QString::fromStdString(text) : QString(), style.buttons,
+                    m_frame.data());
     // The operation waits for this answer: nothing else in the program may run.
     box.setWindowModality(Qt::ApplicationModal);
     if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);

@@ -9,7 +9,12 @@ void RecordingFeedback::SendProgress(uint32_t message, uint32_t wParam)
 
 int RecordingFeedback::ShowMessageBox(int kind, uint32_t id)
 {
-    m_events.push_back({Event::Message, id, static_cast<uint32_t>(kind), {}});
+    return ShowMessageBoxText(kind, id, {});
+}
+
+int RecordingFeedback::ShowMessageBoxText(int kind, uint32_t id, const std::string& text)
+{
+    m_events.push_back({Event::Message, id, static_cast<uint32_t>(kind), text});
     if (kind != kMsgWarningOkCancel && kind != kMsgErrorRetryCancel) return 1;
     if (m_answers.empty()) return 1;
     const int answer = m_answers.front();
@@ -53,6 +58,15 @@ std::vector<std::string> RecordingFeedback::Notes() const
         if (e.type == Event::Note) out.push_back(e.text);
     }
     return out;
+}
+
+std::string RecordingFeedback::MessageText(uint32_t id) const
+{
+    std::string text;
+    for (const auto& e : m_events) {
+        if (e.type == Event::Message && e.code == id && !e.text.empty()) text = e.text;
+    }
+    return text;
 }
 
 }  // namespace vantrel

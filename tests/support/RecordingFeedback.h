@@ -17,12 +17,14 @@ public:
         enum Type { Progress, Message, PortOpenFailure, Note, WaitCursorOn, WaitCursorOff } type;
         uint32_t code = 0;  // progress message, or message id
         uint32_t value = 0;  // progress wParam, or message kind
-        std::string text;  // port name or note
+        std::string text;    // port name, note, or a message's completed text
         bool operator==(const Event&) const = default;
     };
 
     void SendProgress(uint32_t message, uint32_t wParam) override;
     int ShowMessageBox(int kind, uint32_t id) override;
+    // Recorded as the box of the id, with the completed text.
+    int ShowMessageBoxText(int kind, uint32_t id, const std::string& text) override;
     void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
@@ -37,6 +39,8 @@ public:
     // (message, wParam) pairs of the progress messages, in order.
     std::vector<std::pair<uint32_t, uint32_t>> Progress() const;
     std::vector<std::string> Notes() const;
+    // The completed text of the last box of this id shown with one; empty when none.
+    std::string MessageText(uint32_t id) const;
 
 private:
     std::vector<Event> m_events;

@@ -1,0 +1,105 @@
+#include "history/HistoryStore.h"
+#include "images/ImageTestSupport.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vantrel {
+namespace {
+
+// Record n of the writer below: long texts, so that a write takes a while.
+ServiceRecord NumberedRecord(int n)
+{
+    ServiceRecord r;
+    r.time = "2024-05-01T10:00:00Z";
+    r.operation = "write-codeplug";
+    r.frontEnd = "crash-test";
+    r.serialNumber = "SN" + std::to_string(n);
+    r.detail = std::string(2000 + n % 500, static_cast<char>('a' + n % 26));
+    r.resultId = static_cast<uint32_t>(n);
+    r.outcome = ServiceOutcome::Succeeded;
+    return r;
+}
+
+// In the child: appends records without end, telling the parent the number
+// of each one committed.
+[[noreturn]] void WriteForever(const std::string& path, int reportFd)
+{
+    CHistoryStore store(path);
+    std::string error;
+    std::string setAside;
+    if (!store.Open(error, setAside)) _exit(2);
+    for (int n = 1;; ++n) {
+        ServiceRecord record = NumberedRecord(n);
+        if (!store.Append(record, error)) _exit(3);
+        if (write(reportFd, &n, sizeof n) != sizeof n) _exit(4);
+    }
+}
+
+std::string IntegrityCheck(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_stmt* statement = nullptr;
+    std::string value = "cannot run";
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
+}
+
+TEST(HistoryCrash, AProgramKilledWhileWritingLeavesTheEarlierRecordsIntact)
+{
+    test::TempFolder folder;
+    const std::string path = folder.File("history.sqlite");
+    for (int round = 0; round < 3; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(pipe(pipeFds), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(pipeFds[0]);
+            WriteForever(path, pipeFds[1]);
+        }
+        close(pipeFds[1]);
+        // Killed at once when it reports its 30th record (of this round): it
+        // is then in the middle of the next one.
+        int committed = 0;
+        int n = 0;
+        pollfd wait{pipeFds[0], POLLIN, 0};
+        while (committed < 30 && poll(&wait, 1, 20000) > 0 && read(pipeFds[0], &n, sizeof n) == sizeof n)
+            committed = n;
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        close(pipeFds[0]);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own with " << WEXITSTATUS(status);
+        ASSERT_EQ(committed, 30);
+
+        EXPECT_EQ(IntegrityCheck(path), "ok") << "round " << round;
+        std::vector<ServiceRecord> records;
+        std::string error;
+        std::string setAside;
+        ASSERT_TRUE(ReadServiceHistory(path, {}, records, error, setAside)) << error;
+        EXPECT_TRUE(setAside.empty()) << "a sound file was set aside";
+        // Every committed record of every round is there, whole; the one cut
+        // off is either whole or absent.
+        ASSERT_GE(records.size(), static_cast<size_t>(30 * (round + 1)));
+        int expected = 0;
+        for (const ServiceRecord& r : records) {
+            expected = r.resultId == 1 ? 1 : expected + 1;
+            ServiceRecord want = NumberedRecord(expected);
+            want.id = r.id;
+            EXPECT_EQ(r, want) << "record " << r.id;
+        }
+    }
+}
+
+} // namespace
+} // namespace vantrel

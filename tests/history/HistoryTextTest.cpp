@@ -1,0 +1,132 @@
+#include "history/HistoryText.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrel {
+namespace {
+
+ServiceRecord WithSerial(const std::string& serial)
+{
+    ServiceRecord r;
+    r.id = 7;
+    r.time = "2024-01-31T15:45:02Z";
+    r.operation = "info";
+    r.serialNumber = serial;
+    r.rate = 9600;
+    r.outcome = ServiceOutcome::Succeeded;
+    return r;
+}
+
+// The serial number's field of the first record line.
+std::string CsvSerialField(const std::string& csv)
+{
+    const size_t line = csv.find("\r\n") + 2;
+    std::string field;
+    size_t commas = 0;
+    bool quoted = false;
+    for (size_t i = line; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted && ++commas > 8) break;
+        if (commas == 8 && !(c == ',' && !quoted)) field += c;
+    }
+    return field;
+}
+
+struct EscapeCase {
+    const char* name;
+    std::string serial;
+    std::string csv;  // the field as CSV writes it
+    std::string json; // the value as JSON writes it
+};
+
+class HistoryEscapeTest : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(HistoryEscapeTest, TextFromARadioCannotBreakTheFormat)
+{
+    const std::vector<ServiceRecord> records{WithSerial(GetParam().serial)};
+    EXPECT_EQ(CsvSerialField(HistoryCsv(records)), GetParam().csv);
+    const std::string json = HistoryJson(records);
+    EXPECT_NE(json.find("\"serial_number\": " + GetParam().json + ","), std::string::npos) << json;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, HistoryEscapeTest,
+    ::testing::Values(EscapeCase{"plain", "742TQK1234", "742TQK1234", "\"742TQK1234\""},
+                      EscapeCase{"comma", "74,2", "\"74,2\"", "\"74,2\""},
+                      EscapeCase{"quote", "7\"42", "\"7\"\"42\"", "\"7\\\"42\""},
+                      EscapeCase{"line_break", "74\n2", "\"74\n2\"", "\"74\\n2\""},
+                      EscapeCase{"formula", "=HYPERLINK(1)", "'=HYPERLINK(1)", "\"=HYPERLINK(1)\""},
+                      EscapeCase{"at_sign", "@SUM", "'@SUM", "\"@SUM\""},
+                      EscapeCase{"control_byte", std::string("74\x01", 3), std::string("74\x01", 3), "\"74\\u0001\""},
+                      EscapeCase{"backslash", "7\\4", "7\\4", "\"7\\\\4\""},
+                      EscapeCase{"utf8_kept", "Z\xC3\xBCrich", "Z\xC3\xBCrich", "\"Z\xC3\xBCrich\""},
+                      EscapeCase{"not_utf8", "74\xFF\xC3", "74\xFF\xC3", "\"74\\u00ff\\u00c3\""},
+                      EscapeCase{"overlong_utf8", "\xC0\xAF", "\xC0\xAF", "\"\\u00c0\\u00af\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HistoryText, EveryColumnInTheHeaderAndEachRecordOnItsLine)
+{
+    ServiceRecord r = WithSerial("742TQK1234");
+    r.resultText = "Upgrade Successfully done!\nSet the flash adapter switch to OFF(Normal Operation)";
+    r.durationMs = 201234;
+    const std::string csv = HistoryCsv({r, r});
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+              "id,time,operation,front_end,port,device,rate,model_number,serial_number,esn,software_before,"
+              "software_after,codeplug_before,codeplug_after,outcome,result_id,result_text,detail,duration_ms,"
+              "backup_file,program_version");
+    EXPECT_NE(csv.find("7,2024-01-31T15:45:02Z,info,,,,9600,,742TQK1234,,,,,,succeeded,0,\"Upgrade Successfully "
+                       "done!\nSet the flash adapter switch to OFF(Normal Operation)\",,201234,,\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_EQ(HistoryJson({}), "[]\n");
+    const std::string json = HistoryJson({r});
+    EXPECT_NE(json.find("\"id\": 7, \"time\": \"2024-01-31T15:45:02Z\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"duration_ms\": 201234"), std::string::npos) << json;
+    const std::string table = HistoryTable({r});
+    EXPECT_NE(table.find("succeeded: Upgrade Successfully done!\n"), std::string::npos) << table;
+    EXPECT_EQ(table.find("Set the flash"), std::string::npos) << "only the first line of a result";
+}
+
+struct SinceCase {
+    const char* name;
+    std::string text;
+    bool valid;
+    std::string utc; // for the UTC forms; local forms are only checked for shape
+};
+
+class SinceDateTest : public ::testing::TestWithParam<SinceCase> {};
+
+TEST_P(SinceDateTest, TakesDatesAndRefusesTheRest)
+{
+    std::string utc;
+    std::string error;
+    EXPECT_EQ(ParseSinceDate(GetParam().text, utc, error), GetParam().valid) << utc;
+    if (!GetParam().valid) {
+        EXPECT_NE(error.find(GetParam().text), std::string::npos) << error;
+        return;
+    }
+    ASSERT_EQ(utc.size(), 20u) << utc;
+    EXPECT_EQ(utc.back(), 'Z');
+    if (!GetParam().utc.empty()) {
+        EXPECT_EQ(utc, GetParam().utc);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dates, SinceDateTest,
+                         ::testing::Values(SinceCase{"local_day", "2024-01-31", true, ""},
+                                           SinceCase{"local_minute", "2024-01-31T15:45", true, ""},
+                                           SinceCase{"local_second", "2024-01-31 15:45:02", true, ""},
+                                           SinceCase{"utc_time", "2024-01-31T15:45:02Z", true, "2024-01-31T15:45:02Z"},
+                                           SinceCase{"utc_minute", "2024-02-29T23:59Z", true, "2024-02-29T23:59:00Z"},
+                                           SinceCase{"leap_day_missing", "2023-02-29", false, ""},
+                                           SinceCase{"thirteenth_month", "2024-13-01", false, ""},
+                                           SinceCase{"hour_24", "2024-01-31T24:00", false, ""},
+                                           SinceCase{"day_first", "31-01-2024", false, ""},
+                                           SinceCase{"words", "yesterday", false, ""},
+                                           SinceCase{"trailing_text", "2024-01-31x", false, ""},
+                                           SinceCase{"empty", "", false, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace vantrel

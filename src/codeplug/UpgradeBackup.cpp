@@ -1,5 +1,6 @@
 #include "codeplug/UpgradeBackup.h"
 
+#include "history/OperationJournal.h"
 #include "link/Feedback.h"
 #include "link/StringTable.h"
 
@@ -8,6 +9,8 @@ namespace {
 
 constexpr uint32_t kIdBackupFailed = 20190;
 constexpr uint32_t kIdBackupSaved = 20206;
+constexpr uint32_t kIdBackupKept = 20251;
+constexpr uint32_t kIdNoBackup = 20252;
 
 } // namespace
 
@@ -20,10 +23,14 @@ std::string SaveUpgradeBackup(const EepromBackup& backup)
         ShowMessage(kMsgError, kIdBackupFailed);
         return {};
     }
-    std::string note = LoadMessageText(kIdBackupSaved);
-    if (const size_t at = note.find("%s"); at != std::string::npos) note.replace(at, 2, path);
-    CurrentFeedback().ShowNote(note);
+    CurrentFeedback().ShowNote(MessageTextWith(kIdBackupSaved, path));
+    HistoryNoteBackupFile(path);
     return path;
+}
+
+void ShowBackupKeptNote(const std::string& path)
+{
+    CurrentFeedback().ShowNote(path.empty() ? LoadMessageText(kIdNoBackup) : MessageTextWith(kIdBackupKept, path));
 }
 
 } // namespace vantrel

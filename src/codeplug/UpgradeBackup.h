@@ -12,4 +12,9 @@ namespace vantrel {
 // was written (20190), and returns an empty path.
 std::string SaveUpgradeBackup(const EepromBackup& backup);
 
+// After a write that failed its read-back: tells the operator where the
+// radio's data from before the write are (20251), or that none were saved
+// (20252) when the path is empty.
+void ShowBackupKeptNote(const std::string& path);
+
 } // namespace vantrel

@@ -1,13 +1,15 @@
 #include "flash/CodeplugWriter.h"
-#include "codeplug/UpgradeBackup.h"
 
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/EepromBackup.h"
+#include "codeplug/UpgradeBackup.h"
 #include "flash/CodeplugMerge.h"
+#include "history/OperationJournal.h"
 #include "images/SRecordFile.h"
 #include "link/Feedback.h"
+#include "link/MemoryReadBack.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "codeplug/EepromBackup.h"
-#include "codeplug/CodeplugLayout.h"
 
 #include <memory>
 #include <new>
@@ -56,7 +58,7 @@ private:
     void MergeKeptData();
     WriteRange RangeToWrite() const;
     void SaveBackup(const WriteRange& range);
-    bool WritePass();
+    CheckedWrite WritePass(MemoryMismatch& mismatch);
     void WriteWithRetries();
 
     const CodeplugWriteOptions& m_options;
@@ -67,6 +69,7 @@ private:
     KeptRadioData m_kept;
     std::vector<uint8_t> m_image;
     uint32_t m_imageLength = 0;
+    std::string m_backupPath; // empty when the run saved none
 };
 
 void CodeplugWriteRun::ReadTuning()
@@ -156,27 +159,41 @@ void CodeplugWriteRun::SaveBackup(const WriteRange& range)
     m_ok = ReadMemoryRange(backup.bytes.data(), range.start, range.end - range.start);
     if (!m_ok) return;
     // Saved, read back and named to the operator the same way as an upgrade's.
-    if (SaveUpgradeBackup(backup).empty()) {
+    m_backupPath = SaveUpgradeBackup(backup);
+    if (m_backupPath.empty()) {
         m_ok = false;
         return;
     }
     SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
 }
 
-bool CodeplugWriteRun::WritePass()
+CheckedWrite CodeplugWriteRun::WritePass(MemoryMismatch& mismatch)
 {
     const uint8_t* image = m_image.data();
-    if (m_options.writeHardware && m_options.writeApplication) return WriteMemoryRange(image, 0, m_imageLength);
-    if (m_options.writeHardware && !WriteMemoryRange(image, 0, m_hardwareSize)) return false;
+    if (m_options.writeHardware && m_options.writeApplication)
+        return WriteMemoryRangeChecked(image, 0, m_imageLength, mismatch);
+    if (m_options.writeHardware) {
+        const CheckedWrite hardware = WriteMemoryRangeChecked(image, 0, m_hardwareSize, mismatch);
+        if (hardware != CheckedWrite::Done) return hardware;
+    }
     if (m_options.writeApplication && m_imageLength > m_hardwareSize)
-        return WriteMemoryRange(image + m_hardwareSize, m_hardwareSize, m_imageLength - m_hardwareSize);
-    return true;
+        return WriteMemoryRangeChecked(image + m_hardwareSize, m_hardwareSize, m_imageLength - m_hardwareSize,
+                                       mismatch);
+    return CheckedWrite::Done;
 }
 
 void CodeplugWriteRun::WriteWithRetries()
 {
     for (int pass = 1;; ++pass) {
-        if (WritePass()) return;
+        MemoryMismatch mismatch;
+        const CheckedWrite written = WritePass(mismatch);
+        if (written == CheckedWrite::Done) return;
+        if (written == CheckedWrite::Differs) {
+            // Writing again would not make the radio keep its data.
+            ShowReadBackMismatch(mismatch);
+            ShowBackupKeptNote(m_backupPath);
+            break;
+        }
         if (pass >= kMaxCodeplugWritePasses) break;
         if (ShowMessage(kMsgErrorRetryCancel, kIdWriteFailedRetry) == 0) {
             m_cancelled = true;
@@ -232,7 +249,13 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
 
 CodeplugWriteOutcome WriteCodeplug(const CodeplugWriteOptions& options)
 {
-    return CodeplugWriteRun(options).Run();
+    COperationJournal journal("write-codeplug", options.portIndex, kNormalRate);
+    HistoryNoteDetail("Codeplug file: " + options.codeplugPath);
+    const CodeplugWriteOutcome outcome = CodeplugWriteRun(options).Run();
+    journal.SetOutcome(outcome == CodeplugWriteOutcome::Success     ? ServiceOutcome::Succeeded
+                       : outcome == CodeplugWriteOutcome::Cancelled ? ServiceOutcome::Cancelled
+                                                                    : ServiceOutcome::Failed);
+    return outcome;
 }
 
 } // namespace vantrel

@@ -45,28 +45,31 @@ bool CHardwareBlockTransfer::Read()
     return ok;
 }
 
-bool CHardwareBlockTransfer::WriteAttempt()
+CheckedWrite CHardwareBlockTransfer::WriteAttempt()
 {
-    bool ok = true;
+    CheckedWrite result = CheckedWrite::Done;
     for (int number = 1; number <= kHardwareBlockCount; ++number) {
         SendProgress(WM_PROGRESS_POS, kFirstWritePosition + static_cast<uint32_t>(number - 1));
         const Selection& selection = m_blocks[static_cast<size_t>(number - 1)];
-        if (!ok || !selection.included) continue;
+        if (result != CheckedWrite::Done || !selection.included) continue;
         const HardwareBlock& block = m_image.Block(number);
         uint8_t* bytes = m_image.At(block.start);
         if (selection.refreshChecksum) bytes[block.length - 1] = BlockChecksum(bytes, block.length - 1);
-        ok = WriteMemoryRange(bytes, block.start, block.length);
+        MemoryMismatch mismatch;
+        result = WriteMemoryRangeChecked(bytes, block.start, block.length, mismatch);
+        if (result == CheckedWrite::Differs) m_mismatch = mismatch;
     }
-    return ok;
+    return result;
 }
 
 bool CHardwareBlockTransfer::Write()
 {
     bool portOpen = false;
     CRadioConnection connection(m_portIndex, kNormalRate, portOpen);
+    m_mismatch.reset();
     bool written = false;
-    for (int attempt = 0; attempt < kMaxWriteAttempts && !written && portOpen; ++attempt)
-        written = WriteAttempt();
+    for (int attempt = 0; attempt < kMaxWriteAttempts && !written && !m_mismatch && portOpen; ++attempt)
+        written = WriteAttempt() == CheckedWrite::Done;
     SendProgress(WM_PROGRESS_TEXT, kIdResetting);
     SendProgress(WM_PROGRESS_HIDEBAR);
     // The radio is reset after every write, but a reset that succeeds does not

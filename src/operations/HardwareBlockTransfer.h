@@ -1,9 +1,11 @@
 #pragma once
 
 #include "codeplug/CodeplugLayout.h"
+#include "link/MemoryReadBack.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace vantrel {
 
@@ -41,10 +43,14 @@ public:
 
     // Reads the included blocks into the image; nothing is repeated, no reset.
     bool Read();
-    // Writes the included blocks, all of them again after a failure, up to
-    // four attempts; then always resets the radio. True only when the write
-    // and the reset both succeeded.
+    // Writes the included blocks, each read back after it is written, all of
+    // them again after a failure, up to four attempts; then always resets the
+    // radio. True only when the write and the reset both succeeded. A block
+    // that reads back different ends the attempts at once (the radio does not
+    // keep what it is given); Mismatch() then says where.
     bool Write();
+    // The first difference the read-back of the last Write found.
+    const std::optional<MemoryMismatch>& Mismatch() const { return m_mismatch; }
 
 private:
     struct Selection {
@@ -52,11 +58,12 @@ private:
         bool refreshChecksum = false;
     };
 
-    bool WriteAttempt();
+    CheckedWrite WriteAttempt();
 
     int m_portIndex;
     HardwareCodeplugImage& m_image;
     std::array<Selection, kHardwareBlockCount> m_blocks{};
+    std::optional<MemoryMismatch> m_mismatch;
 };
 
 } // namespace vantrel

@@ -1,14 +1,17 @@
 #include "operations/Patcher.h"
 
+#include "codeplug/BlockChecksum.h"
+#include "codeplug/EepromBackup.h"
+#include "history/OperationJournal.h"
 #include "link/Feedback.h"
+#include "link/MemoryReadBack.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "codeplug/EepromBackup.h"
+#include "link/StringTable.h"
 #include "operations/HardwareBlockTransfer.h"
 #include "operations/PatchFile.h"
 #include "operations/RadioInfoFormat.h"
 #include "platform/Files.h"
-#include "codeplug/BlockChecksum.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -27,6 +30,7 @@ constexpr uint32_t kIdDone = 20163;
 constexpr uint32_t kIdPatchFileInvalid = 20191;
 constexpr uint32_t kIdUndoNotSaved = 20192;
 constexpr uint32_t kIdNoUndoData = 20193;
+constexpr uint32_t kIdUndoDataKept = 20253;
 
 // What the patch tool needs to know of the radio before touching it.
 struct RadioIdentity {
@@ -110,6 +114,23 @@ bool UndoDataFits(const EepromBackup& undo, const RadioIdentity& id, std::string
     return false;
 }
 
+// Writes the block; when it reads back different, says where and that the
+// undo data are still there to bring the radio back.
+bool WriteBlock(CHardwareBlockTransfer& transfer, const std::string& undoPath)
+{
+    const bool written = transfer.Write();
+    if (transfer.Mismatch()) {
+        ShowReadBackMismatch(*transfer.Mismatch());
+        CurrentFeedback().ShowNote(MessageTextWith(kIdUndoDataKept, undoPath));
+    }
+    return written;
+}
+
+ServiceOutcome JournalOutcome(PatchOutcome outcome)
+{
+    return outcome == PatchOutcome::Done ? ServiceOutcome::Succeeded : ServiceOutcome::Failed;
+}
+
 PatchOutcome Finish(bool written)
 {
     if (!written) {
@@ -137,6 +158,24 @@ std::string CPatcher::UndoFilePath(const std::string& serialNumber)
 }
 
 PatchOutcome CPatcher::Patch()
+{
+    COperationJournal journal("patch", m_portIndex, kNormalRate);
+    journal.VersionsUnchanged();
+    const PatchOutcome outcome = PatchRadio();
+    journal.SetOutcome(JournalOutcome(outcome));
+    return outcome;
+}
+
+PatchOutcome CPatcher::Undo()
+{
+    COperationJournal journal("unpatch", m_portIndex, kNormalRate);
+    journal.VersionsUnchanged();
+    const PatchOutcome outcome = UndoPatch();
+    journal.SetOutcome(JournalOutcome(outcome));
+    return outcome;
+}
+
+PatchOutcome CPatcher::PatchRadio()
 {
     PatchDescription patch;
     std::string error;
@@ -179,6 +218,7 @@ PatchOutcome CPatcher::Patch()
         if (!ReadEepromBackup(undoPath, earlier, why) || !UndoDataFits(earlier, id, why))
             return Stop(PatchOutcome::Failed, kIdFailed, "The undo data in " + undoPath + " cannot be used: " + why);
         CurrentFeedback().ShowNote("Keeping the undo data of the first patch in " + undoPath);
+        HistoryNoteBackupFile(undoPath);
     } else {
         EepromBackup undo;
         undo.kind = EepromBackupKind::Undo;
@@ -191,14 +231,15 @@ PatchOutcome CPatcher::Patch()
         if (undoPath.empty() || !SaveEepromBackup(undoPath, undo, error))
             return Stop(PatchOutcome::Failed, kIdUndoNotSaved, "Undo data not saved: " + error);
         CurrentFeedback().ShowNote("Undo data saved to " + undoPath);
+        HistoryNoteBackupFile(undoPath);
     }
 
     for (const PatchByte& change : patch.BytesFor(id.Phase3()))
         bytes[change.offset] = change.value;
-    return Finish(transfer.Write());
+    return Finish(WriteBlock(transfer, undoPath));
 }
 
-PatchOutcome CPatcher::Undo()
+PatchOutcome CPatcher::UndoPatch()
 {
     SendProgress(WM_PROGRESS_OPEN, kProgressRange);
     SendProgress(WM_PROGRESS_TEXT, kIdUnpatching);
@@ -218,11 +259,12 @@ PatchOutcome CPatcher::Undo()
     if (!ReadEepromBackup(undoPath, undo, why) || !UndoDataFits(undo, id, why))
         return Stop(PatchOutcome::Failed, kIdFailed, "The undo data in " + undoPath + " cannot be used: " + why);
 
+    HistoryNoteDetail("Undo data: " + undoPath);
     HardwareCodeplugImage image;
     image.generation = id.Phase3() ? 1 : 0;
     std::copy(undo.bytes.begin(), undo.bytes.end(), image.At(undo.start));
     CHardwareBlockTransfer transfer(m_portIndex, image);
-    const bool written = transfer.Write();
+    const bool written = WriteBlock(transfer, undoPath);
     // The undo data go only once the radio has its block back.
     if (written && !std::filesystem::remove(undoPath, ec))
         CurrentFeedback().ShowNote("The undo data in " + undoPath + " could not be removed.");

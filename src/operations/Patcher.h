@@ -31,6 +31,9 @@ public:
     static std::string UndoFilePath(const std::string& serialNumber);
 
 private:
+    PatchOutcome PatchRadio();
+    PatchOutcome UndoPatch();
+
     int m_portIndex;
     std::string m_patchFilePath;
 };

@@ -1,14 +1,17 @@
 #include "operations/RadioInfo.h"
 
-#include <cstring>
-
+#include "history/OperationJournal.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
 #include "operations/RadioInfoFormat.h"
 
+#include <cstring>
+
 namespace vantrel {
 namespace {
+
+constexpr uint32_t kNormalRate = 9600;
 
 enum class Decode { Text, ModelNumber, Esn, Region, IcVersions };
 
@@ -58,16 +61,14 @@ bool ToleratesFailure(uint8_t item, int32_t status)
     return status == LinkNotSupported;
 }
 
-}  // namespace
-
-RadioInfoResult ReadRadioInfo(int portIndex)
+RadioInfoResult ReadItems(int portIndex)
 {
     RadioInfoResult result;
     Feedback& feedback = CurrentFeedback();
     const std::string portName = PortNameFromIndex(portIndex);
 
     CSerialPort port;
-    if (!port.Open(portName, 9600)) {
+    if (!port.Open(portName, kNormalRate)) {
         feedback.ShowPortOpenFailure(portName, port.LastOpenError().message);
         result.outcome = RadioInfoOutcome::PortOpenFailed;
         return result;
@@ -104,6 +105,17 @@ RadioInfoResult ReadRadioInfo(int portIndex)
     port.Close();
     feedback.EndWaitCursor();
     result.outcome = RadioInfoOutcome::Ok;
+    return result;
+}
+
+} // namespace
+
+RadioInfoResult ReadRadioInfo(int portIndex)
+{
+    COperationJournal journal("info", portIndex, kNormalRate);
+    journal.VersionsUnchanged();
+    RadioInfoResult result = ReadItems(portIndex);
+    journal.SetOutcome(result.outcome == RadioInfoOutcome::Ok ? ServiceOutcome::Succeeded : ServiceOutcome::Failed);
     return result;
 }
 

@@ -1,9 +1,13 @@
 #include "operations/RegionalId.h"
 
+#include "history/OperationJournal.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
 #include "link/SerialPort.h"
+#include "operations/RadioInfoFormat.h"
+
+#include <cstdio>
 
 namespace vantrel {
 namespace {
@@ -51,6 +55,17 @@ private:
     bool m_open = false;
 };
 
+RegionalIdRead ReadRegion(int portIndex);
+RegionalIdWriteOutcome WriteRegion(int portIndex, uint8_t value);
+
+// "Regional ID: North America (0x01)", for the service history.
+std::string RegionDetail(const char* what, uint8_t value)
+{
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", value);
+    return std::string(what) + ": " + FormatRegion(&value, 1) + " (" + hex + ")";
+}
+
 } // namespace
 
 uint8_t RegionValueAt(int position)
@@ -70,6 +85,28 @@ uint32_t RegionNameId(int position)
 }
 
 RegionalIdRead ReadRegionalId(int portIndex)
+{
+    COperationJournal journal("region-read", portIndex, kNormalRate);
+    const RegionalIdRead result = ReadRegion(portIndex);
+    const bool valid = result.outcome == RegionalIdReadOutcome::Valid;
+    if (valid) HistoryNoteDetail(RegionDetail("Regional ID", result.value));
+    journal.SetOutcome(valid ? ServiceOutcome::Succeeded : ServiceOutcome::Failed);
+    return result;
+}
+
+RegionalIdWriteOutcome ProgramRegionalId(int portIndex, uint8_t value)
+{
+    COperationJournal journal("region-write", portIndex, kNormalRate);
+    HistoryNoteDetail(RegionDetail("Regional ID to program", value));
+    const RegionalIdWriteOutcome outcome = WriteRegion(portIndex, value);
+    journal.SetOutcome(outcome == RegionalIdWriteOutcome::Programmed ? ServiceOutcome::Succeeded
+                                                                     : ServiceOutcome::Failed);
+    return outcome;
+}
+
+namespace {
+
+RegionalIdRead ReadRegion(int portIndex)
 {
     RegionalIdRead result;
     RegionTransaction transaction(portIndex);
@@ -101,7 +138,7 @@ RegionalIdRead ReadRegionalId(int portIndex)
     return result;
 }
 
-RegionalIdWriteOutcome ProgramRegionalId(int portIndex, uint8_t value)
+RegionalIdWriteOutcome WriteRegion(int portIndex, uint8_t value)
 {
     RegionTransaction transaction(portIndex);
     if (!transaction.IsOpen()) return RegionalIdWriteOutcome::PortOpenFailed;
@@ -113,5 +150,7 @@ RegionalIdWriteOutcome ProgramRegionalId(int portIndex, uint8_t value)
     ResetRadio();
     return ok ? RegionalIdWriteOutcome::Programmed : RegionalIdWriteOutcome::Failed;
 }
+
+} // namespace
 
 } // namespace vantrel

@@ -1,12 +1,14 @@
 #include "upgrade/RestoreBackup.h"
 
-#include "flash/FlashFileSet.h"
-#include "flash/FlashLoader.h"
-#include "link/Feedback.h"
-#include "link/RadioCommands.h"
-#include "link/RadioLink.h"
 #include "codeplug/CodeplugLayout.h"
 #include "codeplug/UpgradeBackup.h"
+#include "flash/FlashFileSet.h"
+#include "flash/FlashLoader.h"
+#include "history/OperationJournal.h"
+#include "link/Feedback.h"
+#include "link/MemoryReadBack.h"
+#include "link/RadioCommands.h"
+#include "link/RadioLink.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <filesystem>
@@ -55,7 +57,7 @@ enum class SaveResult { Saved, ReadFailed, SaveFailed };
 // over: a backup of another radio, or an older one of this radio, must not
 // cost the connected radio the data it has now. Its identity cannot be read
 // in bootstrap mode, so the file carries none.
-SaveResult SaveCurrentData(const EepromBackup& backup, int portIndex, uint32_t flashRate)
+SaveResult SaveCurrentData(const EepromBackup& backup, int portIndex, uint32_t flashRate, std::string& savedPath)
 {
     bool ok = false;
     CRadioConnection connection(portIndex, flashRate, ok);
@@ -67,18 +69,28 @@ SaveResult SaveCurrentData(const EepromBackup& backup, int portIndex, uint32_t f
     current.bytes.resize(backup.bytes.size());
     if (!ReadMemoryRange(current.bytes.data(), backup.start, static_cast<uint32_t>(current.bytes.size())))
         return SaveResult::ReadFailed;
-    return SaveUpgradeBackup(current).empty() ? SaveResult::SaveFailed : SaveResult::Saved;
+    savedPath = SaveUpgradeBackup(current);
+    return savedPath.empty() ? SaveResult::SaveFailed : SaveResult::Saved;
 }
 
-bool WriteWithRetries(const EepromBackup& backup, CFlashLoader& loader, int portIndex, uint32_t flashRate)
+// savedPath: where the radio's data from before this write were saved.
+bool WriteWithRetries(const EepromBackup& backup, CFlashLoader& loader, int portIndex, uint32_t flashRate,
+                      const std::string& savedPath)
 {
     bool ok = false;
     CRadioConnection connection(portIndex, flashRate, ok);
     for (;;) {
         if (ok) {
             SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
-            if (WriteMemoryRange(backup.bytes.data(), backup.start, static_cast<uint32_t>(backup.bytes.size())))
-                return true;
+            MemoryMismatch mismatch;
+            const CheckedWrite written = WriteMemoryRangeChecked(backup.bytes.data(), backup.start,
+                                                                 static_cast<uint32_t>(backup.bytes.size()), mismatch);
+            if (written == CheckedWrite::Done) return true;
+            if (written == CheckedWrite::Differs) {
+                ShowReadBackMismatch(mismatch);
+                ShowBackupKeptNote(savedPath);
+                return false;
+            }
         }
         if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
         ShowMessage(kMsgWarning, kIdRetryFlashing);
@@ -88,10 +100,27 @@ bool WriteWithRetries(const EepromBackup& backup, CFlashLoader& loader, int port
     }
 }
 
+RestoreOutcome RestoreFrom(const std::string& backupPath, int portIndex, uint32_t flashRate,
+                           const std::string& programFolder);
+
 } // namespace
 
 RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint32_t flashRate,
                              const std::string& programFolder)
+{
+    COperationJournal journal("restore", portIndex, flashRate);
+    HistoryNoteDetail("Restored from: " + backupPath);
+    const RestoreOutcome outcome = RestoreFrom(backupPath, portIndex, flashRate, programFolder);
+    journal.SetOutcome(outcome == RestoreOutcome::Restored    ? ServiceOutcome::Succeeded
+                       : outcome == RestoreOutcome::Cancelled ? ServiceOutcome::Cancelled
+                                                              : ServiceOutcome::Failed);
+    return outcome;
+}
+
+namespace {
+
+RestoreOutcome RestoreFrom(const std::string& backupPath, int portIndex, uint32_t flashRate,
+                           const std::string& programFolder)
 {
     // Refused before anything is sent: a missing, damaged or truncated file.
     EepromBackup backup;
@@ -117,8 +146,9 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
         ShowMessage(kMsgWarning, kIdBootcodeRetry);
         ok = loader.LoadBootcode(false);
     }
+    std::string savedPath;
     if (ok) {
-        const SaveResult saved = SaveCurrentData(backup, portIndex, flashRate);
+        const SaveResult saved = SaveCurrentData(backup, portIndex, flashRate, savedPath);
         if (saved == SaveResult::SaveFailed) {
             // 20190 has told the operator that nothing was written.
             SendProgress(WM_PROGRESS_CLOSE);
@@ -129,7 +159,7 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
             ok = false;
         }
     }
-    if (ok) ok = WriteWithRetries(backup, loader, portIndex, flashRate);
+    if (ok) ok = WriteWithRetries(backup, loader, portIndex, flashRate, savedPath);
     if (ok) {
         CRadioConnection connection(portIndex, flashRate, ok);
         if (ok) {
@@ -142,5 +172,7 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
     ShowMessage(ok ? kMsgInformation : kMsgError, ok ? kIdRestored : kIdRestoreFailed);
     return ok ? RestoreOutcome::Restored : RestoreOutcome::Failed;
 }
+
+} // namespace
 
 } // namespace vantrel

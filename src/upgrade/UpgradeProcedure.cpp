@@ -1,17 +1,21 @@
 #include "upgrade/UpgradeProcedure.h"
 
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/UpgradeBackup.h"
 #include "data/ModelTable.h"
+#include "data/VersionTable.h"
 #include "flash/FlashFileSet.h"
 #include "flash/FlashLoader.h"
+#include "history/OperationJournal.h"
 #include "link/Feedback.h"
+#include "link/MemoryReadBack.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
+#include "link/StringTable.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "upgrade/CodeplugConversion.h"
-#include "codeplug/CodeplugLayout.h"
 #include "upgrade/HardwareMigration.h"
-#include "codeplug/UpgradeBackup.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <cstring>
@@ -36,6 +40,7 @@ constexpr uint32_t kIdBootcodeRetry = 20153;
 constexpr uint32_t kIdUpgradeDone = 20154;
 constexpr uint32_t kIdFlashingFailed = 20158;
 constexpr uint32_t kIdRetryFlashing = 20159;
+constexpr uint32_t kIdFirmwareKept = 20254;
 
 constexpr int kErrorNotSupported = 1;
 constexpr int kErrorBattery = 2;
@@ -95,6 +100,7 @@ private:
     void WriteImage(CRadioConnection& connection);
     void FlashFirmware();
     bool IsSameRadio(); // over the attached link
+    void NoteVersionsAfter();
     void ResetRadioAtFlashRate();
 
     UpgradeSettings m_settings;
@@ -148,6 +154,7 @@ UpgradeResult CUpgradeRun::Run()
 
     SendProgress(WM_PROGRESS_CLOSE);
     if (m_ok) {
+        NoteVersionsAfter();
         ShowMessage(kMsgInformation, kIdUpgradeDone);
         return {UpgradeOutcome::Succeeded, 0, m_backupPath};
     }
@@ -319,7 +326,18 @@ void CUpgradeRun::WriteImage(CRadioConnection& connection)
     for (;;) {
         if (m_ok) {
             SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
-            if (WriteMemoryRange(m_image.data(), 0, m_imageLength)) return;
+            MemoryMismatch mismatch;
+            const CheckedWrite written = WriteMemoryRangeChecked(m_image.data(), 0, m_imageLength, mismatch);
+            if (written == CheckedWrite::Done) return;
+            if (written == CheckedWrite::Differs) {
+                // A radio that does not keep what it is given is not retried,
+                // and not erased: it keeps the firmware that runs its data.
+                ShowReadBackMismatch(mismatch);
+                ShowBackupKeptNote(m_backupPath);
+                CurrentFeedback().ShowNote(LoadMessageText(kIdFirmwareKept));
+                m_ok = false;
+                return;
+            }
         }
         if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
             m_ok = false;
@@ -350,6 +368,16 @@ void CUpgradeRun::FlashFirmware()
     }
 }
 
+void CUpgradeRun::NoteVersionsAfter()
+{
+    // The carried firmware is the program's own release; a selected file's
+    // version is not known. The converted codeplug's version is the radio's to tell.
+    if (m_plan.firmware == 0)
+        HistoryNoteVersionsAfter(m_backup.softwareVersion, {});
+    else if (!m_settings.firmwareSelected)
+        HistoryNoteVersionsAfter(NewestReleaseVersion(), {});
+}
+
 bool CUpgradeRun::IsSameRadio()
 {
     uint8_t tag = 0;
@@ -369,8 +397,14 @@ void CUpgradeRun::ResetRadioAtFlashRate()
 
 UpgradeResult RunUpgrade(const UpgradeSettings& settings, const UpgradeHooks& hooks)
 {
+    COperationJournal journal(settings.firmwareSelected ? "flash-firmware" : "upgrade", settings.portIndex,
+                              settings.flashRate);
     CUpgradeRun run(settings, hooks);
-    return run.Run();
+    const UpgradeResult result = run.Run();
+    journal.SetOutcome(result.outcome == UpgradeOutcome::Succeeded   ? ServiceOutcome::Succeeded
+                       : result.outcome == UpgradeOutcome::Cancelled ? ServiceOutcome::Cancelled
+                                                                     : ServiceOutcome::Failed);
+    return result;
 }
 
 } // namespace vantrel

@@ -80,8 +80,9 @@ TEST(HardwareBlockTransfer, SucceedsOnlyWhenTheWriteAndTheResetDo)
         EXPECT_EQ(rig.requests.Count(kOpReset), 1u);
     }
     {
-        // The block goes in (four pieces), the reset is not answered.
-        OperationRig rig(kSimDefaultProfile, "silence@5");
+        // The block goes in (four pieces) and reads back (four reads), the
+        // reset is not answered.
+        OperationRig rig(kSimDefaultProfile, "silence@9");
         HardwareCodeplugImage image = ChangedBlock(rig);
         EXPECT_FALSE(CHardwareBlockTransfer(0, image).Write());
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 4u);

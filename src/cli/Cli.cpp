@@ -74,6 +74,15 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     auto* patch = app.add_subcommand("patch", "patch the connected radio with the program folder's mendkit.patch");
     auto* unpatch = app.add_subcommand("unpatch", "set the connected radio back to its values before the patch");
 
+    auto* history =
+        app.add_subcommand("history", "list the service history: every operation on a radio, with its result");
+    HistoryListOptions historyOptions;
+    bool historyJson = false, historyCsv = false;
+    history->add_option("--serial", historyOptions.serialNumber, "only the radio with this serial number");
+    history->add_option("--since", historyOptions.since, "only from this date on: YYYY-MM-DD[THH:MM[:SS]] local time");
+    auto* jsonFlag = history->add_flag("--json", historyJson, "print the records as JSON");
+    history->add_flag("--csv", historyCsv, "print the records as CSV")->excludes(jsonFlag);
+
     std::vector<std::string> args;
     for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
     try {
@@ -109,6 +118,12 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
         writeOptions.backup = !noBackup;
     }
 
+    if (history->parsed()) {
+        historyOptions.format = historyJson  ? HistoryListOptions::Format::Json
+                                : historyCsv ? HistoryListOptions::Format::Csv
+                                             : HistoryListOptions::Format::Table;
+    }
+
     CliSession session(options, out, err, in);
     if (!session.Start()) return kExitUsage;
     int status = kExitFailed;
@@ -122,6 +137,8 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     else if (writeCodeplug->parsed()) status = RunWriteCodeplugCommand(session, writeOptions);
     else if (patch->parsed()) status = RunPatchCommand(session, false);
     else if (unpatch->parsed()) status = RunPatchCommand(session, true);
+    else if (history->parsed())
+        status = RunHistoryCommand(session, historyOptions);
     if (!session.Finish() && status == kExitOk) status = kExitFailed;
     return status;
 }

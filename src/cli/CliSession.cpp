@@ -1,14 +1,15 @@
 #include "cli/CliSession.h"
 
-#include <unistd.h>
-
-#include "link/FileTrace.h"
+#include "history/OperationJournal.h"
 #include "link/Feedback.h"
+#include "link/FileTrace.h"
 #include "link/Trace.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "platform/posix/PosixSerialDevice.h"
 #include "sim/SimBench.h"
+
+#include <unistd.h>
 
 namespace vantrel {
 
@@ -32,6 +33,7 @@ CliSession::CliSession(const CliOptions& options, std::FILE* out, std::FILE* err
 
 CliSession::~CliSession()
 {
+    m_history.reset();
     m_installed.reset();
     if (m_trace) SetCurrentTrace(nullptr);
 }
@@ -80,6 +82,10 @@ bool CliSession::Start()
     m_router.SetSimMaker(m_sim->Maker());
 
     m_installed = std::make_unique<Installed>(*m_clock, m_router, *m_feedback);
+    // Every radio operation of this run adds a record to the service history
+    // in the per-user data folder.
+    m_history = std::make_unique<ScopedServiceHistory>(
+        HistorySetup{{}, "vantrel-cli", [this](int portIndex) { return m_router.SlotTarget(portIndex); }});
 
     if (!m_options.trace.empty()) {
         auto trace = std::make_unique<FileTrace>();

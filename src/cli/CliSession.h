@@ -13,6 +13,7 @@
 namespace vantrel {
 
 class LinkTrace;
+class ScopedServiceHistory;
 class SimBench;
 
 // Global options of the command line.
@@ -62,6 +63,7 @@ private:
     std::unique_ptr<ConsoleFeedback> m_feedback;
     std::unique_ptr<LinkTrace> m_trace;
     std::unique_ptr<SimBench> m_sim;
+    std::unique_ptr<ScopedServiceHistory> m_history;
     struct Installed;
     std::unique_ptr<Installed> m_installed;
 };

@@ -23,6 +23,15 @@ int RunRestoreCommand(CliSession& session, const std::string& backupPath);
 int RunWriteCodeplugCommand(CliSession& session, const CodeplugWriteOptions& options);
 int RunPatchCommand(CliSession& session, bool undo);
 
+// What `history` lists and how.
+struct HistoryListOptions {
+    enum class Format { Table, Json, Csv };
+    std::string serialNumber; // only this radio's records
+    std::string since;        // from this date on (local), as the operator typed it
+    Format format = Format::Table;
+};
+int RunHistoryCommand(CliSession& session, const HistoryListOptions& options);
+
 // Parses a region argument; false for anything that is not a region.
 bool ParseRegionArgument(const std::string& text, uint8_t& value);
 

@@ -1,38 +1,21 @@
-#include <gtest/gtest.h>
+#include "support/CliRun.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
-#include "support/StreamText.h"
-
 namespace vantrel {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 CliRun RunCommand(std::vector<std::string> args)
 {
-    args.insert(args.begin(), "vantrel-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    CliRun run;
-    run.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
-    run.out = test::StreamText(out);
-    run.err = test::StreamText(err);
-    std::fclose(out);
-    std::fclose(err);
-    return run;
+    return test::RunCliCommand(std::move(args));
 }
 
 std::string TempPath(const std::string& name)

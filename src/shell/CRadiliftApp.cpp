@@ -1,5 +1,7 @@
 #include "shell/CRadiliftApp.h"
 
+#include "history/HistoryStore.h"
+#include "history/OperationJournal.h"
 #include "images/Export.h"
 #include "link/Feedback.h"
 #include "link/StringTable.h"
@@ -12,6 +14,7 @@
 #include "shell/CMainFrame.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CRegionalIdDlg.h"
+#include "shell/CServiceHistoryDlg.h"
 #include "shell/CUpgradeRadioDlg.h"
 #include "shell/CommandIds.h"
 
@@ -31,10 +34,16 @@ CRadiliftApp::CRadiliftApp(Variant variant, QSettings& store, ShellHooks hooks)
     // operator through these for the whole run.
     m_runtime = std::make_unique<ScopedRuntime>(m_clock, m_router);
     m_feedbackScope = std::make_unique<ScopedFeedback>(m_feedback);
+    if (m_hooks.historyFile) {
+        m_history = std::make_unique<ScopedServiceHistory>(
+            HistorySetup{*m_hooks.historyFile, VariantProgramName(m_variant),
+                         [this](int portIndex) { return m_router.SlotTarget(portIndex); }});
+    }
 }
 
 CRadiliftApp::~CRadiliftApp()
 {
+    m_history.reset();
     m_feedback.SetMainWindow(nullptr);
     m_frame.reset();
 }
@@ -175,6 +184,9 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::AboutLab:
         OnAboutLab();
         break;
+    case cmd::ServiceHistory:
+        OnServiceHistory();
+        break;
     case cmd::SaveFirmwareBinary:
         SaveFirmwareAsBinary();
         break;
@@ -303,6 +315,14 @@ void CRadiliftApp::OnPatch(bool undo)
 void CRadiliftApp::OnAbout()
 {
     CAboutDlg dialog(m_frame.get());
+    dialog.exec();
+}
+
+void CRadiliftApp::OnServiceHistory()
+{
+    const std::string path =
+        m_hooks.historyFile && !m_hooks.historyFile->empty() ? *m_hooks.historyFile : DefaultHistoryPath();
+    CServiceHistoryDlg dialog(path, m_hooks.chooseSaveFile, m_frame.get());
     dialog.exec();
 }
 

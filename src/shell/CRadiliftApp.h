@@ -19,6 +19,7 @@ namespace vantrel {
 class CMainFrame;
 class ScopedFeedback;
 class ScopedRuntime;
+class ScopedServiceHistory;
 
 // The application object: owns the settings, the selected files, the main
 // frame and the feedback sink for the whole run, and handles every command.
@@ -70,6 +71,7 @@ private:
     void OnPatch(bool undo);
     void OnAbout();
     void OnAboutLab();
+    void OnServiceHistory();
     void SaveFirmwareAsBinary();
     void SaveCodeplugsAsBinary();
     void SaveBootcodesAsBinary();
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<ScopedRuntime> m_runtime;
     QtFeedback m_feedback;
     std::unique_ptr<ScopedFeedback> m_feedbackScope;
+    std::unique_ptr<ScopedServiceHistory> m_history;
     std::unique_ptr<CMainFrame> m_frame;
 };
 

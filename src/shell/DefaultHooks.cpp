@@ -24,6 +24,16 @@ QString ChooseSourceFile(QWidget* parent, const QString& title)
     return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
 }
 
+QString ChooseCsvFile(QWidget* parent, const QString& title)
+{
+    QFileDialog dialog(parent, title, QStringLiteral("service-history.csv"));
+    dialog.setNameFilters({QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*.*)")});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
+}
+
 PatchOutcome RunPatcher(int portIndex, bool undo)
 {
     CPatcher patcher(portIndex);
@@ -43,6 +53,8 @@ ShellHooks DefaultShellHooks()
     hooks.writeCodeplug = &WriteCodeplug;
     hooks.patchRadio = &RunPatcher;
     hooks.versionTable = &VersionTable;
+    hooks.historyFile = std::string();
+    hooks.chooseSaveFile = &ChooseCsvFile;
 #if !defined(_WIN32)
     hooks.deviceMaker = &MakePosixSerialDevice;
 #endif

@@ -27,7 +27,10 @@ const std::vector<PopupDef>& MainMenuResource()
           {cmd::FlashFirmware, "&Flash firmware..."},
           {cmd::WriteCodeplug, "&Write Codeplug..."},
           {cmd::PatchRadio, "&Patch Radio"},
-          {cmd::UndoPatch, "&Undo patch"}}},
+          {cmd::UndoPatch, "&Undo patch"},
+          // Last, after its own separator: the positions above stay as they are.
+          {0, ""},
+          {cmd::ServiceHistory, "Service &history..."}}},
         {"&Options", {{cmd::Configuration, "&Configuration..."}}},
         {"&View", {{cmd::ViewToolbar, "&Toolbar"}, {cmd::ViewStatusBar, "&Status Bar"}}},
         {"&Help",

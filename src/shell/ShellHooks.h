@@ -8,10 +8,12 @@
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadioInfoDlg.h"
 #include "shell/CRegionalIdDlg.h"
+#include "shell/CServiceHistoryDlg.h"
 #include "shell/CUpgradeRadioDlg.h"
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -46,6 +48,11 @@ struct ShellHooks {
     // The firmware version table whose newest record decides whether this is
     // a test release.
     std::function<const VersionRecord*()> versionTable;
+    // The service history file the radio operations add to: empty for the one
+    // in the per-user data folder; none, nothing is recorded.
+    std::optional<std::string> historyFile;
+    // The save-file dialog of the history's CSV export.
+    ChooseSaveFileFn chooseSaveFile;
 };
 
 // The machine's own answers.
@@ -56,5 +63,7 @@ PatchOutcome RunPatcher(int portIndex, bool undo);
 
 // The system's open-file dialog for firmware and codeplug sources.
 QString ChooseSourceFile(QWidget* parent, const QString& title);
+// The system's save-file dialog for a CSV file.
+QString ChooseCsvFile(QWidget* parent, const QString& title);
 
 } // namespace vantrel

@@ -15,4 +15,17 @@ QString VariantTitle(Variant variant)
     return QStringLiteral("Fieldline ZR740 Series Vantrel");
 }
 
+const char* VariantProgramName(Variant variant)
+{
+    switch (variant) {
+    case Variant::Divavav:
+        return "vantrel-divavav";
+    case Variant::Mendkit:
+        return "vantrel-mendkit";
+    case Variant::Service:
+        break;
+    }
+    return "vantrel";
+}
+
 } // namespace vantrel

@@ -10,5 +10,7 @@ enum class Variant { Service, Divavav, Mendkit };
 
 // The window title the variant shows after start-up.
 QString VariantTitle(Variant variant);
+// The variant's program name: "vantrel", "vantrel-divavav", "vantrel-mendkit".
+const char* VariantProgramName(Variant variant);
 
 } // namespace vantrel

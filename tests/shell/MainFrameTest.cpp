@@ -43,21 +43,22 @@ private slots:
     {
         QTest::addColumn<int>("variant");
         QTest::addColumn<QStringList>("menus");
-        QTest::newRow("service") << int(Variant::Service)
-                                 << QStringList{"File: Exit", "Radio Access: Radio Info... | - | Upgrade Radio...",
-                                                "Options: Configuration...", "View: Toolbar | Status Bar",
-                                                "Help: About Vantrel..."};
-        QTest::newRow("divavav") << int(Variant::Divavav)
-                                 << QStringList{"File: Select firmware file | Select codeplug file | - | Exit",
-                                                "Radio Access: Radio Info... | Program Regional ID... | - | "
-                                                "Flash firmware... (disabled) | Write Codeplug... (disabled)",
-                                                "Options: Configuration...", "View: Toolbar | Status Bar",
-                                                "Help: Help Topics (disabled) | - | About Vantrel - Lab version..."};
-        QTest::newRow("mendkit") << int(Variant::Mendkit)
-                                 << QStringList{"File: Exit",
-                                                "Radio Access: Radio Info... | - | Patch Radio | Undo patch",
-                                                "Options: Configuration...", "View: Toolbar | Status Bar",
-                                                "Help: About Mendkit"};
+        QTest::newRow("service")
+            << int(Variant::Service)
+            << QStringList{"File: Exit", "Radio Access: Radio Info... | - | Upgrade Radio... | - | Service history...",
+                           "Options: Configuration...", "View: Toolbar | Status Bar", "Help: About Vantrel..."};
+        QTest::newRow("divavav")
+            << int(Variant::Divavav)
+            << QStringList{"File: Select firmware file | Select codeplug file | - | Exit",
+                           "Radio Access: Radio Info... | Program Regional ID... | - | "
+                           "Flash firmware... (disabled) | Write Codeplug... (disabled) | - | Service history...",
+                           "Options: Configuration...", "View: Toolbar | Status Bar",
+                           "Help: Help Topics (disabled) | - | About Vantrel - Lab version..."};
+        QTest::newRow("mendkit")
+            << int(Variant::Mendkit)
+            << QStringList{"File: Exit",
+                           "Radio Access: Radio Info... | - | Patch Radio | Undo patch | - | Service history...",
+                           "Options: Configuration...", "View: Toolbar | Status Bar", "Help: About Mendkit"};
     }
 
     void menuBarOfEachVariant()

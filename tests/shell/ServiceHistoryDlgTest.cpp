@@ -1,0 +1,156 @@
+#include "ShellTestSupport.h"
+#include "history/HistoryStore.h"
+#include "history/HistoryText.h"
+#include "operations/PatchFile.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "shell/CMainFrame.h"
+#include "shell/CRadiliftApp.h"
+#include "shell/CServiceHistoryDlg.h"
+#include "shell/CommandIds.h"
+#include "sim/SimSamplePatch.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace vantrel {
+namespace {
+
+// The patch tool on a simulated radio, recording into a history file of the test's own.
+struct HistoryBench {
+    VirtualClock clock;
+    TempStore store;
+    FakePorts ports;
+    QTemporaryDir folder;
+    std::string previousProgramFolder = ProgramFolder();
+    QString exportPath;
+    std::unique_ptr<CRadiliftApp> app;
+
+    HistoryBench()
+    {
+        const QString data = folder.filePath(QStringLiteral("data"));
+        QDir().mkpath(data);
+        SetUserDataFolder(data.toStdString());
+        SetProgramFolder(folder.path().toStdString());
+        QFile patch(folder.filePath(QString::fromLatin1(kPatchFileName)));
+        if (patch.open(QIODevice::WriteOnly)) patch.write(QByteArray::fromStdString(SimSamplePatchText()));
+        store.Store().setValue("Options/SerialPort", 0);
+        store.Store().setValue("Options/Slot1", QStringLiteral("sim"));
+        ShellHooks hooks = TestHooks(ports);
+        hooks.clock = &clock;
+        hooks.patchRadio = &RunPatcher;
+        hooks.historyFile = HistoryPath();
+        hooks.chooseSaveFile = [this](QWidget*, const QString&) { return exportPath; };
+        app = std::make_unique<CRadiliftApp>(Variant::Mendkit, store.Store(), hooks);
+        QVERIFY(app->InitInstance());
+    }
+    ~HistoryBench()
+    {
+        app.reset();
+        SetUserDataFolder("");
+        SetProgramFolder(previousProgramFolder);
+    }
+    std::string HistoryPath() const { return folder.filePath(QStringLiteral("history.sqlite")).toStdString(); }
+    void Run(uint32_t command)
+    {
+        BoxRecorder boxes;
+        app->MainFrame()->Command(command)->trigger();
+    }
+    std::vector<ServiceRecord> Records()
+    {
+        std::vector<ServiceRecord> records;
+        std::string error;
+        std::string setAside;
+        ReadServiceHistory(HistoryPath(), {}, records, error, setAside);
+        return records;
+    }
+};
+
+} // namespace
+
+class ServiceHistoryDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theGuiRecordsItsOperationsAndShowsThemFiltered()
+    {
+        HistoryBench bench;
+        bench.Run(cmd::PatchRadio);
+        bench.Run(cmd::UndoPatch);
+        const std::vector<ServiceRecord> records = bench.Records();
+        QCOMPARE(records.size(), size_t{2});
+        QCOMPARE(QString::fromStdString(records[0].operation), QStringLiteral("patch"));
+        QCOMPARE(QString::fromStdString(records[1].operation), QStringLiteral("unpatch"));
+        QCOMPARE(QString::fromStdString(records[0].frontEnd), QStringLiteral("vantrel-mendkit"));
+        QCOMPARE(QString::fromStdString(records[0].device), QStringLiteral("sim"));
+
+        QStringList rowsSeen;
+        bool opened = false;
+        const auto pending = AnswerNextDialog(false, [&](QWidget* widget) {
+            auto* dialog = qobject_cast<CServiceHistoryDlg*>(widget);
+            QVERIFY(dialog != nullptr);
+            opened = true;
+            SaveShot(dialog, QStringLiteral("service-history"));
+            QTableWidget* table = dialog->Table();
+            QCOMPARE(table->rowCount(), 2);
+            QCOMPARE(table->columnCount(), static_cast<int>(HistoryColumnNames().size()));
+            QCOMPARE(table->horizontalHeaderItem(8)->text(), QStringLiteral("Serial number"));
+            QCOMPARE(table->item(0, 8)->text(), QStringLiteral("742TQK1234"));
+            QCOMPARE(table->item(1, 2)->text(), QStringLiteral("unpatch"));
+            // A part of the serial number narrows the list as it is typed.
+            dialog->SerialFilter()->setText(QStringLiteral("tqk12"));
+            QCOMPARE(table->rowCount(), 2);
+            dialog->SerialFilter()->setText(QStringLiteral("NOSUCH"));
+            QCOMPARE(table->rowCount(), 0);
+            QCOMPARE(dialog->CountLabel()->text(), QStringLiteral("0 records"));
+            dialog->SerialFilter()->clear();
+            QCOMPARE(table->rowCount(), 2);
+        });
+        bench.app->MainFrame()->Command(cmd::ServiceHistory)->trigger();
+        QVERIFY(opened);
+        // Looking at the history is not an operation on a radio.
+        QCOMPARE(bench.Records().size(), size_t{2});
+    }
+
+    void exportWritesTheRecordsShownAsCsv()
+    {
+        HistoryBench bench;
+        bench.Run(cmd::PatchRadio);
+        bench.exportPath = bench.folder.filePath(QStringLiteral("export.csv"));
+        CServiceHistoryDlg dialog(bench.HistoryPath(), [&](QWidget*, const QString&) { return bench.exportPath; });
+        QCOMPARE(dialog.Table()->rowCount(), 1);
+        QTest::mouseClick(dialog.ExportButton(), Qt::LeftButton);
+        QFile file(bench.exportPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().toStdString(), HistoryCsv(bench.Records()));
+
+        // A place that cannot take the file: the operator is told, nothing is left behind.
+        bench.exportPath = bench.folder.filePath(QStringLiteral("no/such/folder/export.csv"));
+        BoxRecorder boxes;
+        QTest::mouseClick(dialog.ExportButton(), Qt::LeftButton);
+        QCOMPARE(boxes.Texts(),
+                 QStringList{QStringLiteral("The service history could not be saved as ") + bench.exportPath});
+        QVERIFY(!QFile::exists(bench.exportPath));
+    }
+
+    void aMissingHistoryShowsAnEmptyTable()
+    {
+        QTemporaryDir folder;
+        CServiceHistoryDlg dialog(folder.filePath(QStringLiteral("none.sqlite")).toStdString(), {});
+        QCOMPARE(dialog.Table()->rowCount(), 0);
+        QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("0 records"));
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("none.sqlite"))));
+    }
+};
+
+VANTREL_SHELL_TEST(ServiceHistoryDlgTest)
+
+} // namespace vantrel
+
+#include "ServiceHistoryDlgTest.moc"

@@ -6,7 +6,8 @@
 // program does not pause through them. Target: within 2% of that floor. A last
 // part runs the download and flashing against the simulated radio in real time
 // and reports the process's CPU time against the wall time: the waits must
-// block, not spin.
+// block, not spin. The cost of reading back the EEPROM write is the whole
+// upgrade with the read-back against without it (target: at most 1.03 times).
 //
 //   upgrade_bench [--real-time-firmware-records N]   (default 200; 0 skips the real-time part)
 //                 [--real-time-upgrade]              (a whole upgrade in real time too: minutes)
@@ -18,6 +19,7 @@
 #include "images/Export.h"
 #include "images/SRecordWriter.h"
 #include "link/Feedback.h"
+#include "link/MemoryReadBack.h"
 #include "platform/Files.h"
 #include "platform/PortRouter.h"
 #include "platform/Runtime.h"
@@ -92,10 +94,9 @@ enum class Job { Flash, Upgrade };
 std::map<uint32_t, std::string> PhaseTexts(Job job)
 {
     if (job == Job::Flash) return {{20127, "bootcode download"}, {20129, "erase"}, {20128, "programming"}};
-    return {{20143, "check radio"},       {20133, "prompt, settling"},
-            {20127, "bootcode download"}, {20130, "EEPROM read"},
-            {20131, "EEPROM write"},      {20129, "erase"},
-            {20128, "programming"},       {20135, "reset"}};
+    return {{20143, "check radio"}, {20133, "prompt, settling"}, {20127, "bootcode download"},
+            {20130, "EEPROM read"}, {20131, "EEPROM write"},     {20255, "EEPROM read-back"},
+            {20129, "erase"},       {20128, "programming"},      {20135, "reset"}};
 }
 
 RunResult RunJob(Job job, Clock& baseClock, uint32_t flashRate, const std::string& folder, const std::string& firmware)
@@ -169,6 +170,32 @@ bool SimulatedRuns(Job job, const std::string& folder)
     return ok;
 }
 
+// What reading back the EEPROM write costs: the whole upgrade with the
+// read-back against the same upgrade without it, in simulated time.
+bool ReadBackCost(const std::string& folder)
+{
+    constexpr double kTarget = 1.03;
+    std::printf("%8s %12s %12s %8s\n", "rate", "without s", "with s", "ratio");
+    bool ok = true;
+    for (uint32_t rate : {19200u, 38400u, 115200u}) {
+        VirtualClock withClock(1000);
+        const RunResult with = RunJob(Job::Upgrade, withClock, rate, folder, "");
+        RunResult without;
+        {
+            ScopedReadBackOff off;
+            VirtualClock withoutClock(1000);
+            without = RunJob(Job::Upgrade, withoutClock, rate, folder, "");
+        }
+        const double withSeconds = with.phases.back().runSeconds;
+        const double withoutSeconds = without.phases.back().runSeconds;
+        const double ratio = withSeconds / withoutSeconds;
+        std::printf("%8u %12.3f %12.3f %8.4f  %s%s\n", rate, withoutSeconds, withSeconds, ratio,
+                    ratio <= kTarget ? "PASS" : "MISS", with.ok && without.ok ? "" : "  (run FAILED)");
+        ok = ok && with.ok && without.ok;
+    }
+    return ok;
+}
+
 bool RealTimeRuns(Job job, const std::string& folder)
 {
     std::printf("%8s %10s %10s %8s %10s %10s\n", "rate", "wall s", "floor s", "ratio", "cpu s", "cpu/wall");
@@ -216,6 +243,9 @@ int main(int argc, char** argv)
     std::printf("\nFull upgrade of a release 2 Phase 1/2 radio with the sample firmware (simulated time)\n");
     PrintHeader();
     allOk = SimulatedRuns(Job::Upgrade, folder) && allOk;
+    std::printf("\nFull upgrade with the read-back of the EEPROM write against without it (simulated time, "
+                "target <= 1.03)\n");
+    allOk = ReadBackCost(folder) && allOk;
     if (realTimeRecords != 0) {
         std::printf("\nReal-time bootcode download and flashing of a %u-record firmware "
                     "(in-process simulated radio, real clock)\n",

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <random>
 #include <sqlite3.h>
 
 namespace vantrel {
@@ -210,9 +211,39 @@ void CHistoryStore::Close()
     m_db = nullptr;
 }
 
+namespace {
+
+// A new history is made whole (schema, WAL mode) under a name of its own and
+// then linked into place: programs that start at the same moment never meet a
+// half-made file (changing the journal mode needs the file to themselves),
+// and the one that comes second opens the first one's.
+bool CreateHistoryFile(const std::string& path, std::string& error)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) return true;
+    const std::string made = path + ".new-" + std::to_string(std::random_device{}());
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    std::string mode;
+    if (rc == SQLITE_OK) rc = QueryValue(db, "PRAGMA journal_mode = WAL", mode);
+    if (rc == SQLITE_OK) rc = Migrate(db);
+    if (rc != SQLITE_OK) error = Describe(db, rc);
+    sqlite3_close_v2(db);
+    if (rc == SQLITE_OK) {
+        std::filesystem::create_hard_link(made, path, ec);
+        if (ec && !std::filesystem::exists(path)) error = ec.message();
+    }
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::filesystem::remove(made + suffix, ec);
+    return rc == SQLITE_OK && std::filesystem::exists(path, ec);
+}
+
+} // namespace
+
 CHistoryStore::OpenResult CHistoryStore::TryOpen(std::string& error)
 {
     Close();
+    if (!CreateHistoryFile(m_path, error)) return OpenResult::Failed;
     int rc = sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         error = Describe(m_db, rc);

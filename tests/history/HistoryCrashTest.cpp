@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vantrel {
 namespace {
@@ -98,6 +99,51 @@ TEST(HistoryCrash, AProgramKilledWhileWritingLeavesTheEarlierRecordsIntact)
             want.id = r.id;
             EXPECT_EQ(r, want) << "record " << r.id;
         }
+    }
+}
+
+TEST(HistoryConcurrency, ProgramsStartingTogetherOnANewHistoryAllRecord)
+{
+    constexpr int kPrograms = 8;
+    constexpr int kRecordsEach = 10;
+    for (int round = 0; round < 3; ++round) {
+        test::TempFolder folder;
+        const std::string path = folder.File("history.sqlite");
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        std::vector<pid_t> children;
+        for (int p = 0; p < kPrograms; ++p) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(go[1]);
+                char start = 0;
+                // All of them open the file that does not exist yet at once.
+                if (read(go[0], &start, 1) != 0) _exit(5);
+                for (int n = 0; n < kRecordsEach; ++n) {
+                    CHistoryStore store(path);
+                    std::string error;
+                    std::string setAside;
+                    ServiceRecord record = NumberedRecord(p * 100 + n);
+                    if (!store.Open(error, setAside) || !store.Append(record, error) || !setAside.empty()) _exit(6);
+                }
+                _exit(0);
+            }
+            children.push_back(child);
+        }
+        close(go[0]);
+        close(go[1]); // every child reads the end of the pipe: go
+        for (pid_t child : children) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        std::vector<ServiceRecord> records;
+        std::string error;
+        std::string setAside;
+        ASSERT_TRUE(ReadServiceHistory(path, {}, records, error, setAside)) << error;
+        EXPECT_EQ(records.size(), static_cast<size_t>(kPrograms * kRecordsEach)) << "round " << round;
+        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"history.sqlite"})) << "nothing set aside or left over";
     }
 }
 

@@ -94,9 +94,10 @@ enum class Job { Flash, Upgrade };
 std::map<uint32_t, std::string> PhaseTexts(Job job)
 {
     if (job == Job::Flash) return {{20127, "bootcode download"}, {20129, "erase"}, {20128, "programming"}};
-    return {{20143, "check radio"}, {20133, "prompt, settling"}, {20127, "bootcode download"},
-            {20130, "EEPROM read"}, {20131, "EEPROM write"},     {20255, "EEPROM read-back"},
-            {20129, "erase"},       {20128, "programming"},      {20135, "reset"}};
+    return {{20143, "check radio"},       {20133, "prompt, settling"},
+            {20127, "bootcode download"}, {20130, "EEPROM read"},
+            {20131, "EEPROM write"},      {20129, "erase"},
+            {20128, "programming"},       {20135, "reset"}};
 }
 
 RunResult RunJob(Job job, Clock& baseClock, uint32_t flashRate, const std::string& folder, const std::string& firmware)

@@ -5,46 +5,35 @@
 #include "link/StringTable.h"
 
 #include <cstdio>
-#include <vector>
 
 namespace vantrel {
 namespace {
 
 constexpr uint32_t kIdReadBackMismatch = 20250;
-constexpr uint32_t kIdCheckingWrittenData = 20255;
 
 bool g_readBackOn = true;
 
 } // namespace
 
-ReadBackResult ReadBackMemoryRange(const uint8_t* written, uint32_t start, uint32_t count, MemoryMismatch& mismatch)
-{
-    if (!g_readBackOn || count == 0) return ReadBackResult::Same;
-    if (written == nullptr) return ReadBackResult::ReadFailed;
-    SendProgress(WM_PROGRESS_TEXT, kIdCheckingWrittenData);
-    std::vector<uint8_t> held(count);
-    if (!ReadMemoryRange(held.data(), start, count)) return ReadBackResult::ReadFailed;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (held[i] != written[i]) {
-            mismatch = {start + i, written[i], held[i]};
-            return ReadBackResult::Differs;
-        }
-    }
-    return ReadBackResult::Same;
-}
-
 CheckedWrite WriteMemoryRangeChecked(const uint8_t* source, uint32_t start, uint32_t count, MemoryMismatch& mismatch)
 {
-    if (!WriteMemoryRange(source, start, count)) return CheckedWrite::Failed;
-    switch (ReadBackMemoryRange(source, start, count, mismatch)) {
-    case ReadBackResult::Same:
-        return CheckedWrite::Done;
-    case ReadBackResult::Differs:
-        return CheckedWrite::Differs;
-    case ReadBackResult::ReadFailed:
-        break;
-    }
-    return CheckedWrite::Failed;
+    if (!g_readBackOn) return WriteMemoryRange(source, start, count) ? CheckedWrite::Done : CheckedWrite::Failed;
+    bool differs = false;
+    const bool written =
+        WriteMemoryRangeWithCheck(source, start, count, [&](uint32_t address, uint32_t n, const uint8_t* expected) {
+            uint8_t held[kMemoryBlock];
+            if (n > sizeof held || !ReadMemory(address, n, held)) return false;
+            for (uint32_t i = 0; i < n; ++i) {
+                if (held[i] != expected[i]) {
+                    mismatch = {address + i, expected[i], held[i]};
+                    differs = true;
+                    return false;
+                }
+            }
+            return true;
+        });
+    if (written) return CheckedWrite::Done;
+    return differs ? CheckedWrite::Differs : CheckedWrite::Failed;
 }
 
 std::string ReadBackMismatchText(const MemoryMismatch& mismatch)

@@ -12,27 +12,19 @@ struct MemoryMismatch {
     uint8_t read = 0;     // what the radio holds
 };
 
-enum class ReadBackResult {
-    Same,       // every byte reads back as written
-    Differs,    // the mismatch names the first difference
-    ReadFailed, // the radio did not answer the read-back: the write is unconfirmed
-};
-
-// Reads a range just written back from the radio and compares it with what was
-// sent. A write command's acknowledgement says only that the radio took the
-// bytes, not that its EEPROM kept them, so every EEPROM write of the program
-// is followed by this. Shows the status "Checking the written EEPROM data..."
-// and the range read's own progress range and positions.
-ReadBackResult ReadBackMemoryRange(const uint8_t* written, uint32_t start, uint32_t count, MemoryMismatch& mismatch);
-
 enum class CheckedWrite {
     Done,    // written and read back the same
-    Failed,  // the write failed, or its read-back got no answer: retrying may help
+    Failed,  // a write failed, or a read-back got no answer: retrying may help
     Differs, // written, but the radio holds something else: the mismatch says where
 };
 
-// WriteMemoryRange followed by ReadBackMemoryRange over the same bytes: how
-// every EEPROM range of the program is written.
+// How every EEPROM range of the program is written: WriteMemoryRange, each
+// 30-byte block read back and compared as soon as it is written. A write
+// command's acknowledgement says only that the radio took the bytes, not that
+// its EEPROM kept them. The read takes the place of the block's 100 ms pause
+// and ends with its own, so the radio still has that pause between two writes
+// and the check costs only the read's bytes on the line. The first block that
+// differs ends the write: what follows it is not written.
 CheckedWrite WriteMemoryRangeChecked(const uint8_t* source, uint32_t start, uint32_t count, MemoryMismatch& mismatch);
 
 // Shows the error box 20250 naming the address and both values.
@@ -40,8 +32,8 @@ void ShowReadBackMismatch(const MemoryMismatch& mismatch);
 std::string ReadBackMismatchText(const MemoryMismatch& mismatch);
 
 // For measuring what the read-back costs (upgrade_bench): while an object of
-// this class lives, ReadBackMemoryRange reads nothing and reports Same. The
-// program itself never turns the read-back off.
+// this class lives, WriteMemoryRangeChecked is WriteMemoryRange. The program
+// itself never turns the read-back off.
 class ScopedReadBackOff {
 public:
     ScopedReadBackOff();

@@ -203,9 +203,10 @@ bool ReadInfo(uint8_t* destination, uint8_t item, uint32_t& length)
 namespace {
 
 // Moves count bytes in 30-byte blocks, one pass more than there are whole
-// blocks, with a progress position after every pass.
+// blocks, with a progress position after every pass. A pass that moves
+// nothing (the last one when count is a multiple of 30) pauses all the same.
 bool TransferRange(uint32_t count, const std::function<bool(uint32_t offset, uint32_t n)>& block,
-                   uint32_t pauseAfterPassMs)
+                   uint32_t pauseAfterPassMs, uint32_t pauseAfterEmptyPassMs)
 {
     const uint32_t passes = count / kMemoryBlock + 1;
     // A count below one block would give a range of -1; the bar takes 0.
@@ -215,7 +216,7 @@ bool TransferRange(uint32_t count, const std::function<bool(uint32_t offset, uin
         const uint32_t left = count - offset;
         const uint32_t n = left > kMemoryBlock ? kMemoryBlock : left;
         if (n > 0 && !block(offset, n)) return false;
-        Pause(pauseAfterPassMs);
+        Pause(n > 0 ? pauseAfterPassMs : pauseAfterEmptyPassMs);
         SendProgress(WM_PROGRESS_POS, i);
     }
     return true;
@@ -227,7 +228,7 @@ bool ReadMemoryRange(uint8_t* destination, uint32_t start, uint32_t count)
 {
     if (destination == nullptr) return false;
     return TransferRange(
-        count, [&](uint32_t offset, uint32_t n) { return ReadMemory(start + offset, n, destination + offset); }, 0);
+        count, [&](uint32_t offset, uint32_t n) { return ReadMemory(start + offset, n, destination + offset); }, 0, 0);
 }
 
 bool WriteMemoryRange(const uint8_t* source, uint32_t start, uint32_t count)
@@ -235,7 +236,18 @@ bool WriteMemoryRange(const uint8_t* source, uint32_t start, uint32_t count)
     if (source == nullptr) return false;
     return TransferRange(
         count, [&](uint32_t offset, uint32_t n) { return WriteMemory(start + offset, n, source + offset); },
-        kBlockPauseMs);
+        kBlockPauseMs, kBlockPauseMs);
+}
+
+bool WriteMemoryRangeWithCheck(const uint8_t* source, uint32_t start, uint32_t count, const BlockCheck& check)
+{
+    if (source == nullptr) return false;
+    return TransferRange(
+        count,
+        [&](uint32_t offset, uint32_t n) {
+            return WriteMemory(start + offset, n, source + offset) && check(start + offset, n, source + offset);
+        },
+        0, kBlockPauseMs);
 }
 
 bool ReadMemorySpan(uint8_t* destination, uint32_t start, uint32_t end)

@@ -64,6 +64,12 @@ InfoValueListener SetInfoValueListener(InfoValueListener listener);
 
 bool ReadMemoryRange(uint8_t* destination, uint32_t start, uint32_t count);
 bool WriteMemoryRange(const uint8_t* source, uint32_t start, uint32_t count);
+// WriteMemoryRange with a check after each written block in place of the
+// block's 100 ms pause; the check must give the radio that pause itself (a
+// read-memory command ends with one). A check that fails ends the transfer as
+// a failed write does.
+using BlockCheck = std::function<bool(uint32_t address, uint32_t count, const uint8_t* written)>;
+bool WriteMemoryRangeWithCheck(const uint8_t* source, uint32_t start, uint32_t count, const BlockCheck& check);
 bool ReadMemorySpan(uint8_t* destination, uint32_t start, uint32_t end);
 bool WriteMemorySpan(const uint8_t* source, uint32_t start, uint32_t end);
 

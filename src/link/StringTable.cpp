@@ -132,7 +132,6 @@ constexpr StringEntry kStrings[] = {
     {20252, "No backup of the radio's EEPROM data was saved before this write."},
     {20253, "The undo data are still in %s"},
     {20254, "The flash memory was not erased: the radio keeps its firmware."},
-    {20255, "Checking the written EEPROM data..."},
     {20256, "The service history could not be written (%s). The operation itself was not affected."},
     {20257, "The service history file was damaged. It was set aside as %s and a new history was started."},
     {20258, "The service history could not be saved as %s"},

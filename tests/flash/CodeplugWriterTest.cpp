@@ -115,16 +115,17 @@ TEST(CodeplugWriter, DefaultsKeepTheRadioDataAndBackUpWhatTheyOverwrite)
     const auto& model = rig.Radio().State().items[kItemModelNumber].value;
     EXPECT_EQ(backup.modelNumber, std::string(model.begin(), model.end()));
     EXPECT_EQ(backup.softwareVersion, "R03.07.05");
-    // Reads after the first write are the read-back of exactly the range written, after the last write.
+    // From the first write on, each block is read back right after it is
+    // written, and nothing else is read.
     const auto& requests = rig.requests.Requests();
     const size_t firstWrite = rig.requests.FirstIndexOf(kOpWriteMemory);
-    const auto firstReadBack = std::find_if(requests.begin() + static_cast<long>(firstWrite), requests.end(),
-                                            [](const auto& r) { return r.opcode == kOpReadMemory; });
-    EXPECT_TRUE(std::none_of(firstReadBack, requests.end(), [](const auto& r) { return r.opcode == kOpWriteMemory; }));
+    const auto writes = rig.requests.Writes();
     const auto reads = rig.requests.Reads();
-    const size_t readsBefore = static_cast<size_t>(
-        std::count_if(requests.begin(), firstReadBack, [](const auto& r) { return r.opcode == kOpReadMemory; }));
-    EXPECT_EQ(TouchedAddresses({reads.begin() + static_cast<long>(readsBefore), reads.end()}), AddressRun(0, length));
+    ASSERT_GE(reads.size(), writes.size());
+    EXPECT_EQ(std::vector<RequestLog::Access>(reads.end() - static_cast<long>(writes.size()), reads.end()), writes);
+    EXPECT_EQ(TouchedAddresses(writes), AddressRun(0, length));
+    for (size_t i = 0; i < 2 * writes.size(); ++i)
+        EXPECT_EQ(requests[firstWrite + i].opcode, i % 2 == 0 ? kOpWriteMemory : kOpReadMemory) << i;
     ASSERT_EQ(rig.feedback.Notes().size(), 1u);
     EXPECT_NE(rig.feedback.Notes()[0].find(backups[0]), std::string::npos);
 }
@@ -141,7 +142,7 @@ TEST(CodeplugWriter, Phase12RadioGetsItsTuningConvertedIntoAPhase3File)
     EXPECT_EQ(WriteCodeplug(options), CodeplugWriteOutcome::Success);
 
     // The tuning block is read in its four pieces, then the three identity
-    // items; after the write, the whole image is read back.
+    // items; then the whole image is read back, block by block as written.
     const std::vector<RequestLog::Access> reads = {{21, 30}, {51, 30},  {81, 30}, {111, 6},
                                                    {582, 1}, {527, 10}, {587, 5}};
     const std::vector<RequestLog::Access> all = rig.requests.Reads();
@@ -309,9 +310,10 @@ TEST(CodeplugWriter, RadioLostMidWriteIsAskedAboutAndGivenUp)
     const Bytes file = GenerateNewCodeplugImage({});
     const uint32_t firstWrite = FirstWriteRequest(file, Options(""));
     {
-        // Silent from the fourth write on: every Retry fails at once, and the
-        // passes end after the bound whatever the operator answers.
-        OperationRig rig(kSimDefaultProfile, "silence@" + std::to_string(firstWrite + 3) + "-");
+        // Silent from the fourth write on (each write is followed by its
+        // read-back): every Retry fails at once, and the passes end after the
+        // bound whatever the operator answers.
+        OperationRig rig(kSimDefaultProfile, "silence@" + std::to_string(firstWrite + 6) + "-");
         EXPECT_EQ(WriteCodeplug(Options(CodeplugFile(rig, file))), CodeplugWriteOutcome::Failure);
         std::vector<uint32_t> expected(kMaxCodeplugWritePasses - 1, 20158);
         expected.push_back(20147);
@@ -326,8 +328,8 @@ TEST(CodeplugWriter, RadioLostMidWriteIsAskedAboutAndGivenUp)
             << "every pass starts again from its first write";
     }
     {
-        // Power lost: the operator cancels at the first question.
-        OperationRig rig(kSimDefaultProfile, "power@msg:" + std::to_string(firstWrite + 1));
+        // Power lost at the second write: the operator cancels at the first question.
+        OperationRig rig(kSimDefaultProfile, "power@msg:" + std::to_string(firstWrite + 2));
         rig.feedback.QueueAnswer(0);
         EXPECT_EQ(WriteCodeplug(Options(CodeplugFile(rig, file))), CodeplugWriteOutcome::Cancelled);
         EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20158, 20147}));

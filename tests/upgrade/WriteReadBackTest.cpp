@@ -143,15 +143,16 @@ TEST_P(WriteReadBackTest, AByteStoredWrongFailsTheOperationNamingIt)
     rig.Radio().SetFaults(plan);
     faulty.Run();
 
-    // Exactly one byte differs from the clean run, inside the chunk.
+    // Up to the end of the chunk the radio holds what the clean run wrote but
+    // for one byte, inside the chunk; nothing after the chunk was written.
+    const uint32_t chunkStart = clean.RangeStart() + kChunk * static_cast<uint32_t>(chunk - 1);
     std::vector<uint32_t> differing;
-    for (uint32_t a = 0; a < rig.Eeprom().size(); ++a)
+    for (uint32_t a = clean.RangeStart(); a < chunkStart + kChunk; ++a)
         if (rig.Eeprom()[a] != twin.Eeprom()[a]) differing.push_back(a);
     ASSERT_EQ(differing.size(), 1u);
     const uint32_t address = differing[0];
-    const uint32_t chunkStart = clean.RangeStart() + kChunk * static_cast<uint32_t>(chunk - 1);
     EXPECT_GE(address, chunkStart);
-    EXPECT_LT(address, chunkStart + kChunk);
+    EXPECT_EQ(rig.Radio().EepromWriteCount(), faultyWrite) << "written on after the difference";
 
     const std::vector<uint32_t> shown = rig.feedback.Messages();
     const auto mismatch = std::find(shown.begin(), shown.end(), 20250u);
@@ -159,8 +160,6 @@ TEST_P(WriteReadBackTest, AByteStoredWrongFailsTheOperationNamingIt)
     EXPECT_EQ(std::vector<uint32_t>(mismatch, shown.end()), c.messages);
     EXPECT_EQ(rig.feedback.MessageText(20250),
               ReadBackMismatchText({address, twin.Eeprom()[address], rig.Eeprom()[address]}));
-    // Nothing was written again after the difference was found.
-    EXPECT_EQ(rig.Radio().EepromWriteCount(), writesBefore + static_cast<uint32_t>(first - writes.begin()) + chunks);
 
     const std::vector<std::string> notes = rig.feedback.Notes();
     const auto noted = [&](const std::string& text) {
@@ -215,31 +214,25 @@ TEST(WriteReadBack, AReadBackWithoutAnAnswerIsAFailedWriteThatMayBeRetried)
     EXPECT_TRUE(rig.FlashHoldsFirmware());
 }
 
-TEST(WriteReadBack, TheReadBackReadsExactlyTheRangeWrittenWithItsOwnStatus)
+TEST(WriteReadBack, EachBlockIsReadBackAsSoonAsItIsWritten)
 {
     UpgradeRig rig("default");
     ASSERT_EQ(rig.Run().outcome, UpgradeOutcome::Succeeded);
-    // After the last image write and before the erase: the reads of the same range.
-    const auto& requests = rig.Radio().Requests();
     std::vector<Request> decoded;
-    for (const auto& message : requests)
+    for (const auto& message : rig.Radio().Requests())
         decoded.push_back(DecodeRadioRequest(message));
-    const auto erase = std::find_if(decoded.begin(), decoded.end(), [](const Request& r) { return r.opcode == 0x15; });
-    ASSERT_NE(erase, decoded.end());
-    auto lastWrite = erase;
-    while (lastWrite != decoded.begin() && (lastWrite - 1)->opcode != 0x17)
-        --lastWrite;
-    std::vector<uint32_t> readBack;
-    for (auto it = lastWrite; it != erase; ++it) {
-        EXPECT_EQ(it->opcode, 0x11);
-        readBack.push_back(it->address);
+    const auto imageStart = std::find_if(decoded.begin(), decoded.end(),
+                                         [](const Request& r) { return r.opcode == 0x17 && r.address == 0; });
+    ASSERT_NE(imageStart, decoded.end());
+    size_t blocks = 0;
+    for (auto it = imageStart; it != decoded.end() && it->opcode == 0x17 && (it->address & 0x400000) == 0; it += 2) {
+        ASSERT_NE(it + 1, decoded.end());
+        EXPECT_EQ((it + 1)->opcode, 0x11) << "block " << blocks;
+        EXPECT_EQ((it + 1)->address, it->address) << "block " << blocks;
+        EXPECT_EQ(it->address, kChunk * blocks);
+        ++blocks;
     }
-    ASSERT_FALSE(readBack.empty());
-    for (size_t i = 0; i < readBack.size(); ++i)
-        EXPECT_EQ(readBack[i], kChunk * i);
-    const auto progress = rig.feedback.Progress();
-    EXPECT_NE(std::find(progress.begin(), progress.end(), std::make_pair(uint32_t{WM_PROGRESS_TEXT}, 20255u)),
-              progress.end());
+    EXPECT_GT(blocks, 20u);
 }
 
 } // namespace

@@ -38,8 +38,14 @@ stop_radios() {
     radios=()
 }
 
+# The program folder: the sample sources of the build, turned into the files an upgrade reads.
+mkdir -p "$work/program"
+cp "$bin"/*.0 "$work/program/"
+"$bin/vantrel-cli" --folder "$work/program" export all > /dev/null
+
 upgrade() { # port-number output-name
-    exec "$bin/vantrel-cli" --port "$work/port$1" --data-dir "$work/data" --rate "$rate" --yes upgrade \
+    exec "$bin/vantrel-cli" --port "$work/port$1" --folder "$work/program" --data-dir "$work/data" --rate "$rate" \
+        --yes upgrade \
         > "$work/$2.out" 2>&1
 }
 

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace vantrel {
 namespace {
@@ -126,9 +127,15 @@ bool WriteBlock(CHardwareBlockTransfer& transfer, const std::string& undoPath)
     return written;
 }
 
-ServiceOutcome JournalOutcome(PatchOutcome outcome)
+// Runs one of the patch tool's operations with its service-history record;
+// neither changes a version of the radio.
+PatchOutcome Journaled(const char* operation, int portIndex, const std::function<PatchOutcome()>& run)
 {
-    return outcome == PatchOutcome::Done ? ServiceOutcome::Succeeded : ServiceOutcome::Failed;
+    COperationJournal journal(operation, portIndex, kNormalRate);
+    journal.VersionsUnchanged();
+    const PatchOutcome outcome = run();
+    journal.SetOutcome(outcome == PatchOutcome::Done ? ServiceOutcome::Succeeded : ServiceOutcome::Failed);
+    return outcome;
 }
 
 PatchOutcome Finish(bool written)
@@ -159,20 +166,12 @@ std::string CPatcher::UndoFilePath(const std::string& serialNumber)
 
 PatchOutcome CPatcher::Patch()
 {
-    COperationJournal journal("patch", m_portIndex, kNormalRate);
-    journal.VersionsUnchanged();
-    const PatchOutcome outcome = PatchRadio();
-    journal.SetOutcome(JournalOutcome(outcome));
-    return outcome;
+    return Journaled("patch", m_portIndex, [this] { return PatchRadio(); });
 }
 
 PatchOutcome CPatcher::Undo()
 {
-    COperationJournal journal("unpatch", m_portIndex, kNormalRate);
-    journal.VersionsUnchanged();
-    const PatchOutcome outcome = UndoPatch();
-    journal.SetOutcome(JournalOutcome(outcome));
-    return outcome;
+    return Journaled("unpatch", m_portIndex, [this] { return UndoPatch(); });
 }
 
 PatchOutcome CPatcher::PatchRadio()

@@ -7,6 +7,7 @@
 #include "sim/SimProfiles.h"
 #include "sim/SimStateFile.h"
 #include "support/ChildProcess.h"
+#include "support/HistoryRecords.h"
 #include "upgrade/UpgradeRig.h"
 
 #include <chrono>
@@ -28,11 +29,7 @@ std::string SerialOf(int n)
 
 std::vector<ServiceRecord> HistoryIn(const test::TempFolder& data)
 {
-    std::vector<ServiceRecord> records;
-    std::string error;
-    std::string setAside;
-    EXPECT_TRUE(ReadServiceHistory(data.File("service-history.sqlite"), {}, records, error, setAside)) << error;
-    return records;
+    return test::HistoryRecords(data.File("service-history.sqlite"));
 }
 
 TEST(SeveralRadios, FourSimulatedRadiosAreUpgradedAtOnceAndAllRecorded)

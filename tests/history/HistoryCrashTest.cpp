@@ -1,5 +1,6 @@
 #include "history/HistoryStore.h"
 #include "images/ImageTestSupport.h"
+#include "support/HistoryRecords.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -84,11 +85,9 @@ TEST(HistoryCrash, AProgramKilledWhileWritingLeavesTheEarlierRecordsIntact)
         ASSERT_EQ(committed, 30);
 
         EXPECT_EQ(IntegrityCheck(path), "ok") << "round " << round;
-        std::vector<ServiceRecord> records;
         std::string error;
-        std::string setAside;
-        ASSERT_TRUE(ReadServiceHistory(path, {}, records, error, setAside)) << error;
-        EXPECT_TRUE(setAside.empty()) << "a sound file was set aside";
+        const std::vector<ServiceRecord> records = test::HistoryRecords(path, {}, &error);
+        ASSERT_EQ(error, "") << "a sound file read as damaged";
         // Every committed record of every round is there, whole; the one cut
         // off is either whole or absent.
         ASSERT_GE(records.size(), static_cast<size_t>(30 * (round + 1)));
@@ -138,10 +137,9 @@ TEST(HistoryConcurrency, ProgramsStartingTogetherOnANewHistoryAllRecord)
             waitpid(child, &status, 0);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
         }
-        std::vector<ServiceRecord> records;
         std::string error;
-        std::string setAside;
-        ASSERT_TRUE(ReadServiceHistory(path, {}, records, error, setAside)) << error;
+        const std::vector<ServiceRecord> records = test::HistoryRecords(path, {}, &error);
+        EXPECT_EQ(error, "");
         EXPECT_EQ(records.size(), static_cast<size_t>(kPrograms * kRecordsEach)) << "round " << round;
         EXPECT_EQ(folder.Names(), (std::vector<std::string>{"history.sqlite"})) << "nothing set aside or left over";
     }

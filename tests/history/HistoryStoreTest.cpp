@@ -2,6 +2,7 @@
 
 #include "images/ImageTestSupport.h"
 #include "platform/Files.h"
+#include "support/HistoryRecords.h"
 
 #include <filesystem>
 #include <functional>
@@ -69,11 +70,10 @@ bool AppendTo(const std::string& path, ServiceRecord& record, std::string& setAs
 
 std::vector<ServiceRecord> All(const std::string& path, const HistoryFilter& filter = {})
 {
-    std::vector<ServiceRecord> out;
     std::string error;
-    std::string setAside;
-    EXPECT_TRUE(ReadServiceHistory(path, filter, out, error, setAside)) << error;
-    return out;
+    const std::vector<ServiceRecord> records = test::HistoryRecords(path, filter, &error);
+    EXPECT_EQ(error, "");
+    return records;
 }
 
 TEST(HistoryStore, KeepsEveryFieldOfEveryRecordInOrder)

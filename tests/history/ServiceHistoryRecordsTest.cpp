@@ -10,6 +10,7 @@
 #include "sim/SimSamplePatch.h"
 #include "support/CliRun.h"
 #include "support/CodeplugFiles.h"
+#include "support/HistoryRecords.h"
 #include "upgrade/UpgradeRig.h"
 
 #include <filesystem>
@@ -56,11 +57,7 @@ public:
 
     std::vector<ServiceRecord> Records(const HistoryFilter& filter = {})
     {
-        std::vector<ServiceRecord> records;
-        std::string error;
-        std::string setAside;
-        EXPECT_TRUE(ReadServiceHistory(HistoryPath(), filter, records, error, setAside)) << error;
-        return records;
+        return test::HistoryRecords(HistoryPath(), filter);
     }
 
 private:
@@ -72,83 +69,28 @@ TEST(ServiceHistoryRecords, EveryRadioCommandAddsExactlyOneTrueRecord)
 {
     MixedRun run;
     // The first upgrade's backup is restored further down.
+    using O = ServiceOutcome;
+    // clang-format off
     const std::vector<CommandRecord> commands = {
-        {"info", {"info"}, 0, "info", ServiceOutcome::Succeeded, 0, 9600, true, false, "R03.07.05"},
-        {"region read", {"region"}, 0, "region-read", ServiceOutcome::Succeeded, 0, 9600, false, false, nullptr},
-        {"region set",
-         {"region", "set", "asia"},
-         0,
-         "region-write",
-         ServiceOutcome::Succeeded,
-         20012,
-         9600,
-         false,
-         false,
-         nullptr},
-        {"upgrade",
-         {"--rate", "38400", "upgrade"},
-         0,
-         "upgrade",
-         ServiceOutcome::Succeeded,
-         20154,
-         38400,
-         true,
-         true,
-         "R03.08.08"},
-        {"flash firmware",
-         {"--rate", "19200", "upgrade", "--firmware", run.File("torva5t.0")},
-         0,
-         "flash-firmware",
-         ServiceOutcome::Succeeded,
-         20154,
-         19200,
-         true,
-         true,
-         ""},
-        {"write codeplug",
-         {"write-codeplug", run.File("codeplug.0")},
-         0,
-         "write-codeplug",
-         ServiceOutcome::Succeeded,
-         20154,
-         9600,
-         true,
-         true,
-         nullptr},
-        {"patch", {"patch"}, 0, "patch", ServiceOutcome::Succeeded, 20163, 9600, true, true, nullptr},
+        // name, command line, exit status; operation, outcome, result, rate, serial known, backup, software after
+        {"info", {"info"}, 0,                                    "info", O::Succeeded, 0, 9600, true, false, "R03.07.05"},
+        {"region read", {"region"}, 0,                           "region-read", O::Succeeded, 0, 9600, false, false, nullptr},
+        {"region set", {"region", "set", "asia"}, 0,             "region-write", O::Succeeded, 20012, 9600, false, false, nullptr},
+        {"upgrade", {"--rate", "38400", "upgrade"}, 0,           "upgrade", O::Succeeded, 20154, 38400, true, true, "R03.08.08"},
+        {"flash firmware", {"--rate", "19200", "upgrade", "--firmware", run.File("torva5t.0")}, 0,
+                                                                 "flash-firmware", O::Succeeded, 20154, 19200, true, true, ""},
+        {"write codeplug", {"write-codeplug", run.File("codeplug.0")}, 0,
+                                                                 "write-codeplug", O::Succeeded, 20154, 9600, true, true, nullptr},
+        {"patch", {"patch"}, 0,                                  "patch", O::Succeeded, 20163, 9600, true, true, nullptr},
         // The undo file is used up: named in the detail, not kept as a backup.
-        {"unpatch", {"unpatch"}, 0, "unpatch", ServiceOutcome::Succeeded, 20163, 9600, true, false, nullptr},
-        {"radio silent",
-         {"--sim-fault", "silence@1", "info"},
-         1,
-         "info",
-         ServiceOutcome::Failed,
-         20157,
-         9600,
-         false,
-         false,
-         nullptr},
-        {"no such port",
-         {"--port", "/dev/vantrel-no-such-port", "info"},
-         1,
-         "info",
-         ServiceOutcome::Failed,
-         20001,
-         9600,
-         false,
-         false,
-         nullptr},
-        {"upgrade, radio without power",
-         {"--sim-fault", "power@boot:1-", "upgrade"},
-         1,
-         "upgrade",
-         ServiceOutcome::Failed,
-         20146,
-         38400,
-         true,
-         false,
-         nullptr},
+        {"unpatch", {"unpatch"}, 0,                              "unpatch", O::Succeeded, 20163, 9600, true, false, nullptr},
+        {"radio silent", {"--sim-fault", "silence@1", "info"}, 1, "info", O::Failed, 20157, 9600, false, false, nullptr},
+        {"no such port", {"--port", "/dev/vantrel-no-such-port", "info"}, 1,
+                                                                 "info", O::Failed, 20001, 9600, false, false, nullptr},
+        {"upgrade, radio without power", {"--sim-fault", "power@boot:1-", "upgrade"}, 1,
+                                                                 "upgrade", O::Failed, 20146, 38400, true, false, nullptr},
     };
+    // clang-format on
     // Commands that do not speak to a radio add nothing.
     ASSERT_EQ(run.Run({"export", "firmware"}).status, 0);
     ASSERT_EQ(run.Run({"ports"}).status, 0);

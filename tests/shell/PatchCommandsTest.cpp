@@ -21,47 +21,7 @@ using Bytes = std::vector<uint8_t>;
 
 const QString kDone = QStringLiteral("Successfully done!");
 
-// The patch tool with COM1 reaching a simulated radio on virtual time, the
-// sample patch in its program folder and undo data kept in a folder of the
-// test's own.
-struct PatchBench {
-    VirtualClock clock;
-    TempStore store;
-    FakePorts ports;
-    QTemporaryDir folder;
-    std::string previousProgramFolder = ProgramFolder();
-    std::unique_ptr<CRadiliftApp> app;
-
-    explicit PatchBench(const QString& target = QStringLiteral("sim"))
-    {
-        const QString data = folder.filePath(QStringLiteral("data"));
-        QDir().mkpath(data);
-        SetUserDataFolder(data.toStdString());
-        SetProgramFolder(folder.path().toStdString());
-        QFile patch(folder.filePath(QString::fromLatin1(kPatchFileName)));
-        if (patch.open(QIODevice::WriteOnly)) patch.write(QByteArray::fromStdString(SimSamplePatchText()));
-        store.Store().setValue("Options/SerialPort", 0);
-        store.Store().setValue("Options/Slot1", target);
-        ShellHooks hooks = TestHooks(ports);
-        hooks.clock = &clock;
-        hooks.patchRadio = &RunPatcher;
-        app = std::make_unique<CRadiliftApp>(Variant::Mendkit, store.Store(), hooks);
-        QVERIFY(app->InitInstance());
-    }
-    ~PatchBench()
-    {
-        app.reset();
-        SetUserDataFolder("");
-        SetProgramFolder(previousProgramFolder);
-    }
-
-    Bytes& Eeprom(const std::string& target = "sim")
-    {
-        std::string error;
-        return app->Simulation().LineFor(target, error)->Radio().MutableState().eeprom;
-    }
-    void Run(uint32_t command) { app->MainFrame()->Command(command)->trigger(); }
-};
+using PatchBench = PatchToolBench;
 
 } // namespace
 

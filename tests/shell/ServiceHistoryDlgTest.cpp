@@ -1,17 +1,13 @@
 #include "ShellTestSupport.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryText.h"
-#include "operations/PatchFile.h"
-#include "platform/Clock.h"
-#include "platform/Files.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadiliftApp.h"
 #include "shell/CServiceHistoryDlg.h"
 #include "shell/CommandIds.h"
-#include "sim/SimSamplePatch.h"
+#include "support/HistoryRecords.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,53 +19,14 @@ namespace vantrel {
 namespace {
 
 // The patch tool on a simulated radio, recording into a history file of the test's own.
-struct HistoryBench {
-    VirtualClock clock;
-    TempStore store;
-    FakePorts ports;
-    QTemporaryDir folder;
-    std::string previousProgramFolder = ProgramFolder();
-    QString exportPath;
-    std::unique_ptr<CRadiliftApp> app;
-
-    HistoryBench()
-    {
-        const QString data = folder.filePath(QStringLiteral("data"));
-        QDir().mkpath(data);
-        SetUserDataFolder(data.toStdString());
-        SetProgramFolder(folder.path().toStdString());
-        QFile patch(folder.filePath(QString::fromLatin1(kPatchFileName)));
-        if (patch.open(QIODevice::WriteOnly)) patch.write(QByteArray::fromStdString(SimSamplePatchText()));
-        store.Store().setValue("Options/SerialPort", 0);
-        store.Store().setValue("Options/Slot1", QStringLiteral("sim"));
-        ShellHooks hooks = TestHooks(ports);
-        hooks.clock = &clock;
-        hooks.patchRadio = &RunPatcher;
-        hooks.historyFile = HistoryPath();
-        hooks.chooseSaveFile = [this](QWidget*, const QString&) { return exportPath; };
-        app = std::make_unique<CRadiliftApp>(Variant::Mendkit, store.Store(), hooks);
-        QVERIFY(app->InitInstance());
-    }
-    ~HistoryBench()
-    {
-        app.reset();
-        SetUserDataFolder("");
-        SetProgramFolder(previousProgramFolder);
-    }
-    std::string HistoryPath() const { return folder.filePath(QStringLiteral("history.sqlite")).toStdString(); }
+struct HistoryBench : PatchToolBench {
+    HistoryBench() : PatchToolBench(QStringLiteral("sim"), true) {}
     void Run(uint32_t command)
     {
         BoxRecorder boxes;
-        app->MainFrame()->Command(command)->trigger();
+        PatchToolBench::Run(command);
     }
-    std::vector<ServiceRecord> Records()
-    {
-        std::vector<ServiceRecord> records;
-        std::string error;
-        std::string setAside;
-        ReadServiceHistory(HistoryPath(), {}, records, error, setAside);
-        return records;
-    }
+    std::vector<ServiceRecord> Records() { return test::HistoryRecords(HistoryPath()); }
 };
 
 } // namespace

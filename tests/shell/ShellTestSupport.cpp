@@ -1,12 +1,17 @@
 #include "ShellTestSupport.h"
 
+#include "operations/PatchFile.h"
+#include "platform/Files.h"
 #include "shell/CMainFrame.h"
+#include "shell/CRadiliftApp.h"
+#include "sim/SimSamplePatch.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -201,6 +206,50 @@ void SaveShot(QWidget* widget, const QString& name)
     if (folder.isEmpty() || !widget) return;
     QDir().mkpath(folder);
     widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+PatchToolBench::PatchToolBench(const QString& target, bool keepHistory) : previousProgramFolder(ProgramFolder())
+{
+    const QString data = folder.filePath(QStringLiteral("data"));
+    QDir().mkpath(data);
+    SetUserDataFolder(data.toStdString());
+    SetProgramFolder(folder.path().toStdString());
+    QFile patch(folder.filePath(QString::fromLatin1(kPatchFileName)));
+    if (patch.open(QIODevice::WriteOnly)) patch.write(QByteArray::fromStdString(SimSamplePatchText()));
+    store.Store().setValue("Options/SerialPort", 0);
+    store.Store().setValue("Options/Slot1", target);
+    ShellHooks hooks = TestHooks(ports);
+    hooks.clock = &clock;
+    hooks.patchRadio = &RunPatcher;
+    if (keepHistory) {
+        hooks.historyFile = HistoryPath();
+        hooks.chooseSaveFile = [this](QWidget*, const QString&) { return exportPath; };
+    }
+    app = std::make_unique<CRadiliftApp>(Variant::Mendkit, store.Store(), hooks);
+    QVERIFY(app->InitInstance());
+}
+
+PatchToolBench::~PatchToolBench()
+{
+    app.reset();
+    SetUserDataFolder("");
+    SetProgramFolder(previousProgramFolder);
+}
+
+std::vector<uint8_t>& PatchToolBench::Eeprom(const std::string& target)
+{
+    std::string error;
+    return app->Simulation().LineFor(target, error)->Radio().MutableState().eeprom;
+}
+
+void PatchToolBench::Run(uint32_t command)
+{
+    app->MainFrame()->Command(command)->trigger();
+}
+
+std::string PatchToolBench::HistoryPath() const
+{
+    return folder.filePath(QStringLiteral("history.sqlite")).toStdString();
 }
 
 } // namespace vantrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Clock.h"
 #include "shell/ShellHooks.h"
 
 #include <QMessageBox>
@@ -18,6 +19,7 @@ class QTimer;
 namespace vantrel {
 
 class CMainFrame;
+class CRadiliftApp;
 
 // Test classes register themselves; the test main runs them all.
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
@@ -105,6 +107,28 @@ private:
 // Hooks for an application under test: probing from the fake, and a file
 // dialog that returns the next answer of `chosen` (empty = Cancel).
 ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen = nullptr);
+
+// The patch tool with COM1 reaching the target (a simulated radio on virtual
+// time by default), the sample patch in its program folder and undo data kept
+// in a folder of the test's own; with keepHistory, a service history there too.
+struct PatchToolBench {
+    VirtualClock clock;
+    TempStore store;
+    FakePorts ports;
+    QTemporaryDir folder;
+    std::string previousProgramFolder;
+    QString exportPath; // what the save-file dialog of the history export answers
+    std::unique_ptr<CRadiliftApp> app;
+
+    explicit PatchToolBench(const QString& target = QStringLiteral("sim"), bool keepHistory = false);
+    ~PatchToolBench();
+    PatchToolBench(const PatchToolBench&) = delete;
+    PatchToolBench& operator=(const PatchToolBench&) = delete;
+
+    std::vector<uint8_t>& Eeprom(const std::string& target = "sim");
+    void Run(uint32_t command);
+    std::string HistoryPath() const;
+};
 
 // The menu bar as "Popup: item | item | - | item" lines, mnemonics removed,
 // disabled items marked "(disabled)".

@@ -58,6 +58,26 @@ COperationJournal::COperationJournal(const char* operation, int portIndex, uint3
     m_record.rate = rate;
     m_record.programVersion = VANTREL_PROGRAM_VERSION;
     m_startMs = CurrentClock().NowMs();
+    OpenHistory();
+}
+
+void COperationJournal::OpenHistory()
+{
+    m_path = m_setup->path.empty() ? DefaultHistoryPath() : m_setup->path;
+    auto store = std::make_unique<CHistoryStore>(m_path);
+    std::string error;
+    std::string setAside;
+    const bool opened = store->Open(error, setAside);
+    if (!setAside.empty()) m_forward->ShowNote(MessageTextWith(kIdHistorySetAside, setAside));
+    if (opened)
+        m_store = std::move(store);
+    else
+        NoteNotWritten(error);
+}
+
+void COperationJournal::NoteNotWritten(const std::string& error)
+{
+    m_forward->ShowNote(MessageTextWith(kIdHistoryNotWritten, m_path.empty() ? error : m_path + ": " + error));
 }
 
 COperationJournal::~COperationJournal()
@@ -113,16 +133,9 @@ void COperationJournal::Write()
     if (!m_firstFailure.empty() && m_firstFailure != r.resultText)
         r.detail = r.detail.empty() ? m_firstFailure : r.detail + "\n" + m_firstFailure;
 
-    const std::string path = m_setup->path.empty() ? DefaultHistoryPath() : m_setup->path;
-    CHistoryStore store(path);
+    // Told once: when the file could not be opened, the operator knows already.
     std::string error;
-    std::string setAside;
-    const bool opened = store.Open(error, setAside);
-    if (!setAside.empty()) m_forward->ShowNote(MessageTextWith(kIdHistorySetAside, setAside));
-    if (!opened || !store.Append(r, error)) {
-        const std::string where = path.empty() ? error : path + ": " + error;
-        m_forward->ShowNote(MessageTextWith(kIdHistoryNotWritten, where));
-    }
+    if (m_store && !m_store->Append(r, error)) NoteNotWritten(error);
 }
 
 void COperationJournal::SendProgress(uint32_t message, uint32_t wParam)

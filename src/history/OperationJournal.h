@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace vantrel {
+
+class CHistoryStore;
 
 // What a front end tells the service history about itself, for its whole run.
 struct HistorySetup {
@@ -39,7 +42,8 @@ private:
 // feedback (the radio's identity items, the messages shown), and the operation
 // adds what only it knows. When the journal ends, the record is added to the
 // history. A history that cannot be written never fails the operation: the
-// operator is told so in a note. An operation run inside another (a restore
+// operator is told so in a note, as the operation begins when the file cannot
+// be opened (so that the note comes with the operation's own final box). An operation run inside another (a restore
 // inside a recovery) adds to the outer one's record instead of its own.
 //
 // Layering: the journal sits above the link and the platform, below the
@@ -74,7 +78,9 @@ private:
 
     void NoteResult(int kind, uint32_t id, const std::string& text);
     void NoteItem(uint8_t item, const uint8_t* value, uint32_t length);
+    void OpenHistory();
     void Write();
+    void NoteNotWritten(const std::string& error);
 
     bool m_active = false; // false inside another journal
     Feedback* m_forward = nullptr;
@@ -84,6 +90,8 @@ private:
     uint64_t m_startMs = 0;
     bool m_versionsUnchanged = false;
     std::string m_firstFailure;
+    std::string m_path;
+    std::unique_ptr<CHistoryStore> m_store; // null when the history could not be opened
     InfoValueListener m_previousListener;
     COperationJournal* m_previousJournal = nullptr;
 };

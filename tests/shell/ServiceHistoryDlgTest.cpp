@@ -8,6 +8,7 @@
 #include "support/HistoryRecords.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,13 +97,17 @@ private slots:
         QVERIFY(!QFile::exists(bench.exportPath));
     }
 
-    void aMissingHistoryShowsAnEmptyTable()
+    void aHistoryThatCannotBeWrittenIsToldInTheOperationsFinalBox()
     {
-        QTemporaryDir folder;
-        CServiceHistoryDlg dialog(folder.filePath(QStringLiteral("none.sqlite")).toStdString(), {});
-        QCOMPARE(dialog.Table()->rowCount(), 0);
-        QCOMPARE(dialog.CountLabel()->text(), QStringLiteral("0 records"));
-        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("none.sqlite"))));
+        HistoryBench bench;
+        // A folder where the history file should be.
+        QVERIFY(QDir().mkpath(QString::fromStdString(bench.HistoryPath())));
+        BoxRecorder boxes;
+        bench.PatchToolBench::Run(cmd::PatchRadio);
+        QCOMPARE(boxes.Texts(), QStringList{QStringLiteral("Successfully done!")});
+        QVERIFY2(
+            boxes.Seen().front().informative.contains(QStringLiteral("The service history could not be written (")),
+            qPrintable(boxes.Seen().front().informative));
     }
 };
 

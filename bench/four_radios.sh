@@ -93,6 +93,9 @@ echo "the same port opened twice (exit status $twice):"
 sed -n '1,3p' "$work/twice.out" | sed 's/^/  /'
 for n in 1 2 3 4; do
     printf "radio %d: %s\n" "$n" "$(grep -E 'Upgrade Successfully done|error occured' "$work/radio$n.out" | head -n 1)"
+    if ! grep -q "Upgrade Successfully done" "$work/radio$n.out"; then
+        grep -v '^\[' "$work/radio$n.out" | tail -n 12 | sed 's/^/    /'
+    fi
 done
 "$bin/vantrel-cli" --data-dir "$work/data" history
 records=$("$bin/vantrel-cli" --data-dir "$work/data" history --csv | tail -n +2 | grep -c ',upgrade,.*,succeeded,' || true)

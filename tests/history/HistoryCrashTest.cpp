@@ -5,7 +5,6 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -42,20 +41,6 @@ ServiceRecord NumberedRecord(int n)
     }
 }
 
-std::string IntegrityCheck(const std::string& path)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_stmt* statement = nullptr;
-    std::string value = "cannot run";
-    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return value;
-}
-
 TEST(HistoryCrash, AProgramKilledWhileWritingLeavesTheEarlierRecordsIntact)
 {
     test::TempFolder folder;
@@ -84,7 +69,7 @@ TEST(HistoryCrash, AProgramKilledWhileWritingLeavesTheEarlierRecordsIntact)
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own with " << WEXITSTATUS(status);
         ASSERT_EQ(committed, 30);
 
-        EXPECT_EQ(IntegrityCheck(path), "ok") << "round " << round;
+        EXPECT_EQ(test::SqlValue(path, "PRAGMA integrity_check"), "ok") << "round " << round;
         std::string error;
         const std::vector<ServiceRecord> records = test::HistoryRecords(path, {}, &error);
         ASSERT_EQ(error, "") << "a sound file read as damaged";

@@ -13,6 +13,7 @@
 #include "support/HistoryRecords.h"
 #include "upgrade/UpgradeRig.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -53,7 +54,6 @@ public:
     }
     std::string File(const std::string& name) const { return m_program.folder.File(name); }
     std::string HistoryPath() const { return m_data.File("service-history.sqlite"); }
-    std::string DataPath() const { return m_data.Path(); }
 
     std::vector<ServiceRecord> Records(const HistoryFilter& filter = {})
     {
@@ -151,31 +151,20 @@ TEST(ServiceHistoryRecords, EveryRadioCommandAddsExactlyOneTrueRecord)
     EXPECT_GT(upgrade.durationMs, 10000u) << "the virtual clock's time, not the wall's";
     EXPECT_EQ(records[9].detail, "no such device") << "the platform's reason for the port";
 
-    // The command line lists them.
-    const test::CliRun listed = run.Run({"history", "--serial", kSerial, "--csv"});
-    EXPECT_EQ(listed.status, 0) << listed.err;
-    size_t withSerial = 0;
-    for (const ServiceRecord& r : records)
-        withSerial += r.serialNumber == kSerial;
-    EXPECT_EQ(run.Records({kSerial, ""}).size(), withSerial);
-    EXPECT_EQ(listed.out, HistoryCsv(run.Records({kSerial, ""})));
+    // The command line lists them, one radio's or all, from a date on.
+    const std::vector<ServiceRecord> withSerial = run.Records({kSerial, ""});
+    EXPECT_EQ(static_cast<size_t>(std::count_if(records.begin(), records.end(),
+                                                [](const ServiceRecord& r) { return r.serialNumber == kSerial; })),
+              withSerial.size());
+    EXPECT_EQ(run.Run({"history", "--serial", kSerial, "--csv"}).out, HistoryCsv(withSerial));
+    EXPECT_EQ(run.Run({"history", "--json"}).out, HistoryJson(records));
+    EXPECT_EQ(run.Run({"history", "--since", "2999-01-01", "--json"}).out, "[]\n");
+    EXPECT_NE(run.Run({"history"}).out.find("region-write"), std::string::npos);
 }
 
-TEST(ServiceHistoryRecords, TheHistoryCommandFiltersAndRefusesBadInput)
+TEST(ServiceHistoryRecords, TheHistoryCommandRefusesBadInput)
 {
     MixedRun run;
-    ASSERT_EQ(run.Run({"info"}).status, 0);
-    ASSERT_EQ(run.Run({"region"}).status, 0);
-
-    const test::CliRun all = run.Run({"history"});
-    EXPECT_EQ(all.status, 0);
-    EXPECT_NE(all.out.find("info"), std::string::npos);
-    EXPECT_NE(all.out.find("region-read"), std::string::npos);
-    const test::CliRun json = run.Run({"history", "--json"});
-    EXPECT_EQ(json.out, HistoryJson(run.Records()));
-    EXPECT_EQ(run.Run({"history", "--since", "2999-01-01", "--json"}).out, "[]\n");
-    EXPECT_EQ(run.Run({"history", "--serial", "NOSUCH", "--csv"}).out, HistoryCsv({}));
-
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"history", "--since", "31.12.2024"}, {"history", "--json", "--csv"}, {"history", "--serial"}}) {
         const test::CliRun refused = run.Run(bad);
@@ -184,36 +173,27 @@ TEST(ServiceHistoryRecords, TheHistoryCommandFiltersAndRefusesBadInput)
     }
 }
 
-TEST(ServiceHistoryRecords, AHistoryThatCannotBeWrittenNeverFailsTheOperation)
+TEST(ServiceHistoryRecords, AHistoryInTroubleNeverFailsTheOperation)
 {
     MixedRun run;
     // A folder where the history file should be: nothing can be recorded.
     std::filesystem::create_directories(run.HistoryPath());
-    const test::CliRun result = run.Run({"region", "set", "emea"});
+    test::CliRun result = run.Run({"region", "set", "emea"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("The Regional ID was successfully programmed."), std::string::npos);
-    EXPECT_NE(result.out.find("The service history could not be written ("), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("The operation itself was not affected."), std::string::npos) << result.out;
-    std::filesystem::remove_all(run.HistoryPath());
-    EXPECT_EQ(run.Run({"region"}).out, "EMEA\n");
-}
+    EXPECT_NE(result.out.find("The service history could not be written (" + run.HistoryPath() + ": "),
+              std::string::npos)
+        << result.out;
 
-TEST(ServiceHistoryRecords, ADamagedHistoryIsSetAsideAndTheOperationRecordedInANewOne)
-{
-    MixedRun run;
+    // A damaged file is set aside and the operation recorded in a new one.
+    std::filesystem::remove_all(run.HistoryPath());
     const std::string garbage(5000, '#');
     ASSERT_TRUE(WriteFileAtomically(run.HistoryPath(), garbage.data(), garbage.size()));
-    const test::CliRun result = run.Run({"info"});
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(
-        result.out.find("The service history file was damaged. It was set aside as " + run.HistoryPath() + ".damaged-"),
-        std::string::npos)
+    result = run.Run({"region"});
+    EXPECT_EQ(result.out.substr(result.out.size() - 5), "EMEA\n");
+    EXPECT_NE(result.out.find("It was set aside as " + run.HistoryPath() + ".damaged-"), std::string::npos)
         << result.out;
     ASSERT_EQ(run.Records().size(), 1u);
-    size_t asideFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(run.DataPath()))
-        asideFiles += entry.path().filename().string().find(".damaged-") != std::string::npos;
-    EXPECT_EQ(asideFiles, 1u);
 }
 
 } // namespace

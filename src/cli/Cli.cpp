@@ -14,10 +14,16 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
 {
     CLI::App app{"Vantrel: service tool for ZR740 series radios", "vantrel-cli"};
     app.require_subcommand(1);
+    // "/path/file.0" is a file on every platform, never a Windows-style option.
+    app.allow_windows_style_options(false);
     CliOptions options;
-    app.add_option("--port", options.port,
-                   "COM1-COM4, a device path (/dev/ttyUSB0) or sim[:PROFILE], the built-in simulated radio")
-        ->capture_default_str();
+#ifdef _WIN32
+    const char* portHelp = "COM1-COM4, any other COMn, a device name (\\\\.\\CNCA0) or sim[:PROFILE], the built-in "
+                           "simulated radio";
+#else
+    const char* portHelp = "COM1-COM4, a device path (/dev/ttyUSB0) or sim[:PROFILE], the built-in simulated radio";
+#endif
+    app.add_option("--port", options.port, portHelp)->capture_default_str();
     app.add_option("--rate", options.flashRate, "flash rate in Bd")
         ->check(CLI::IsMember({19200, 38400, 115200}))
         ->capture_default_str();

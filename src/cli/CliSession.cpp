@@ -7,7 +7,7 @@
 #include "link/Trace.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
-#include "platform/posix/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 #include "sim/SimBench.h"
 
 namespace vantrel {
@@ -59,7 +59,7 @@ bool CliSession::Start()
     if (m_simulated && !m_options.simRealTime) m_clock = std::make_unique<VirtualClock>();
     else m_clock = std::make_unique<RealClock>();
 
-    m_router.SetDeviceMaker(MakePosixSerialDevice);
+    m_router.SetDeviceMaker(MakeSystemSerialDevice);
     m_sim = std::make_unique<SimBench>(*m_clock);
     std::string error;
     std::string faults;

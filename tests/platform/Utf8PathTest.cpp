@@ -37,6 +37,15 @@ TEST(Utf8PathTest, NamesOutsideAsciiReachTheSameFile)
     std::FILE* file = OpenFile(path, "rb");
     ASSERT_NE(file, nullptr);
     std::fclose(file);
+
+    // A second write replaces the file whole (a rename over it, which Windows
+    // refuses unless asked to replace).
+    const uint8_t again[] = {7, 7};
+    ASSERT_TRUE(WriteFileAtomically(path, again, sizeof again));
+    ASSERT_TRUE(ReadWholeFile(path, back));
+    EXPECT_EQ(back, std::vector<uint8_t>(again, again + sizeof again));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(PathFromUtf8(data)), {}), 1)
+        << "the temporary file was left behind";
 }
 
 } // namespace

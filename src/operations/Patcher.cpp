@@ -3,12 +3,12 @@
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 #include "operations/HardwareBlockTransfer.h"
 #include "operations/PatchFile.h"
 #include "operations/RadioInfoFormat.h"
 #include "platform/Files.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -7,7 +7,7 @@
 #include "data/ModelTableRules.h"
 #include "data/VersionTable.h"
 #include "sim/CodeplugGenerator.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 
 #include <algorithm>
 

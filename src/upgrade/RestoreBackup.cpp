@@ -5,8 +5,8 @@
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "upgrade/CodeplugLayout.h"
-#include "upgrade/UpgradeBackup.h"
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/UpgradeBackup.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <filesystem>

@@ -9,9 +9,9 @@
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "upgrade/CodeplugConversion.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 #include "upgrade/HardwareMigration.h"
-#include "upgrade/UpgradeBackup.h"
+#include "codeplug/UpgradeBackup.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <cstring>

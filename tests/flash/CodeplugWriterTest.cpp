@@ -2,12 +2,12 @@
 
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 #include "platform/Files.h"
 #include "sim/CodeplugGenerator.h"
 #include "support/CodeplugFiles.h"
 #include "support/OperationRig.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 #include "operations/Patcher.h"
 
 #include "link/RadioCommands.h"
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 #include "operations/PatchFile.h"
 #include "platform/Files.h"
 #include "sim/SimProfiles.h"
 #include "sim/SimSamplePatch.h"
 #include "support/OperationRig.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 
 #include "images/ImageTestSupport.h"
 #include "platform/Files.h"

@@ -1,4 +1,4 @@
-#include "upgrade/UpgradeBackup.h"
+#include "codeplug/UpgradeBackup.h"
 
 #include "link/Feedback.h"
 #include "link/StringTable.h"

@@ -1,7 +1,7 @@
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 
+#include "link/ItemText.h"
 #include "link/RadioCommands.h"
-#include "operations/RadioInfoFormat.h"
 #include "platform/Files.h"
 
 #include <array>

@@ -67,11 +67,13 @@ TEST(NativeWin32Test, UserDataFolderLivesInTheLocalApplicationData)
     EXPECT_TRUE(std::filesystem::is_directory(PathFromUtf8(folder))) << folder;
 }
 
-TEST(NativeWin32Test, ListedPortsHaveNamesAndComeInOrder)
+TEST(NativeWin32Test, EveryListedPortHasAName)
 {
     const auto ports = ListSerialPorts();
-    for (const SerialPortInfo& port : ports)
+    for (const SerialPortInfo& port : ports) {
         EXPECT_FALSE(port.path.empty());
+        EXPECT_FALSE(port.description.empty()) << port.path << ": a friendly name or at least the device's";
+    }
 }
 
 } // namespace

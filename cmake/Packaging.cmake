@@ -82,14 +82,14 @@ set(CPACK_PACKAGE_VENDOR Corvantis)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Vantrel maintainers <vantrel@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for ZR740 series two-way radios")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "service tool for ZR740 series two-way radios
-Reads a radio's identity, programs its Regional ID, upgrades it (bootcode
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a radio's identity, programs its Regional ID, upgrades it (bootcode
 download, EEPROM migration, flash programming), writes codeplug files into it
 and patches it, from the command line (vantrel-cli) or one of three GUI
 variants (vantrel, vantrel-divavav, vantrel-mendkit). A built-in simulated
 radio lets every command run without hardware.")
 if(VANTREL_DATA_NOTE)
-  string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION "\n.\n${VANTREL_DATA_NOTE}")
+  string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION "\n.\nThis build carries sample product data: its model table is made for the
+built-in simulated radio only, and no real radio matches it.")
 endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -83,7 +83,7 @@ std::string CliSession::PortLabel(const std::string& portName) const
         const std::string& target = m_router.SlotTarget(i);
         // A device given with --port sits in COM1 unseen: name it as given.
         if (i == m_portIndex && !m_portIsSlot) return target;
-        return target.empty() ? portName : portName + " (" + target + ")";
+        return target.empty() || target == portName ? portName : portName + " (" + target + ")";
     }
     return portName;
 }

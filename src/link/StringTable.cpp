@@ -105,6 +105,7 @@ constexpr StringEntry kStrings[] = {
     {20208, "Restoring the radio's EEPROM data failed. Keep the backup file and try again."},
     {20209, "The backup file is damaged or incomplete. Nothing was written to the radio."},
     {20210, "The backup file could not be opened."},
+    {20290, "The radio refused the Regional ID read: it answered with a NAK or an unexpected reply."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},

@@ -191,6 +191,7 @@ PatchOutcome CPatcher::Patch()
         if (undoPath.empty() || !SaveEepromBackup(undoPath, undo, error))
             return Stop(PatchOutcome::Failed, kIdUndoNotSaved, "Undo data not saved: " + error);
         CurrentFeedback().ShowNote("Undo data saved to " + undoPath);
+        CurrentFeedback().BackupSaved(undoPath);
     }
 
     for (const PatchByte& change : patch.BytesFor(id.Phase3()))

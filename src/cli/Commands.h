@@ -23,12 +23,11 @@ int RunRestoreCommand(CliSession& session, const std::string& backupPath);
 int RunWriteCodeplugCommand(CliSession& session, const CodeplugWriteOptions& options);
 int RunPatchCommand(CliSession& session, bool undo);
 
-// What `history` lists and how.
+// What `history` lists and how (--json is the session's).
 struct HistoryListOptions {
-    enum class Format { Table, Json, Csv };
     std::string serialNumber; // only this radio's records
     std::string since;        // from this date on (local), as the operator typed it
-    Format format = Format::Table;
+    bool csv = false;
 };
 int RunHistoryCommand(CliSession& session, const HistoryListOptions& options);
 

@@ -1,11 +1,34 @@
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
+#include "cli/JsonObject.h"
+#include "cli/OutputText.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryText.h"
 #include "link/StringTable.h"
 
 namespace vantrel {
+namespace {
+
+std::string RecordsJson(const std::vector<ServiceRecord>& records)
+{
+    const std::vector<std::string>& names = HistoryColumnNames();
+    std::vector<std::string> objects;
+    for (const ServiceRecord& record : records) {
+        JsonObject object;
+        const std::vector<std::string> values = HistoryColumnValues(record);
+        for (size_t column = 0; column < names.size(); ++column) {
+            if (HistoryColumnIsNumber(column))
+                object.Number(names[column].c_str(), std::stoll(values[column]));
+            else
+                object.Text(names[column].c_str(), values[column]);
+        }
+        objects.push_back(object.Str());
+    }
+    return JsonArray(objects);
+}
+
+} // namespace
 
 int RunHistoryCommand(CliSession& session, const HistoryListOptions& options)
 {
@@ -26,10 +49,8 @@ int RunHistoryCommand(CliSession& session, const HistoryListOptions& options)
         std::fprintf(session.Err(), "Error: the service history %s cannot be read: %s\n", path.c_str(), error.c_str());
         return kExitFailed;
     }
-    const std::string text = options.format == HistoryListOptions::Format::Json  ? HistoryJson(records)
-                             : options.format == HistoryListOptions::Format::Csv ? HistoryCsv(records)
-                                                                                 : HistoryTable(records);
-    std::fputs(text.c_str(), session.Out());
+    const std::string text = options.csv ? HistoryCsv(records) : HistoryTable(records);
+    session.Report(TerminalText(text), JsonObject().Raw("records", RecordsJson(records)).Str());
     return kExitOk;
 }
 

@@ -24,7 +24,7 @@ std::string SaveUpgradeBackup(const EepromBackup& backup)
         return {};
     }
     CurrentFeedback().ShowNote(MessageTextWith(kIdBackupSaved, path));
-    HistoryNoteBackupFile(path);
+    CurrentFeedback().BackupSaved(path);
     return path;
 }
 

@@ -59,75 +59,10 @@ std::string CsvField(const std::string& value, bool number)
     return quoted + '"';
 }
 
-// The length of the UTF-8 sequence at text[i], 0 when it is not one.
-size_t Utf8Length(const std::string& text, size_t i)
+// The first line of a text, padded to the width.
+std::string Cell(const std::string& text, size_t width)
 {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        length = 4;
-    if (length == 0 || i + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF are not text.
-    if ((lead == 0xE0 && byte(i + 1) < 0xA0) || (lead == 0xED && byte(i + 1) > 0x9F) ||
-        (lead == 0xF0 && byte(i + 1) < 0x90) || (lead == 0xF4 && byte(i + 1) > 0x8F))
-        return 0;
-    return length;
-}
-
-std::string JsonString(const std::string& text)
-{
-    std::string out = "\"";
-    char escape[8];
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else if (c >= 0x80) {
-            const size_t length = Utf8Length(text, i);
-            if (length == 0) {
-                // A byte that is not UTF-8 is kept as the character of its value.
-                std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                out += escape;
-                ++i;
-                continue;
-            }
-            out.append(text, i, length);
-            i += length;
-            continue;
-        } else {
-            out += static_cast<char>(c);
-        }
-        ++i;
-    }
-    return out + '"';
-}
-
-std::string Printable(const std::string& text, size_t width)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') break;
-        const unsigned char u = static_cast<unsigned char>(c);
-        out += (u < 0x20 || u == 0x7F) ? '?' : c;
-    }
+    std::string out = text.substr(0, text.find('\n'));
     if (width != 0 && out.size() < width) out.resize(width, ' ');
     return out;
 }
@@ -164,6 +99,11 @@ const std::vector<std::string>& HistoryColumnNames()
     return names;
 }
 
+bool HistoryColumnIsNumber(size_t column)
+{
+    return column < Columns().size() && Columns()[column].number;
+}
+
 std::vector<std::string> HistoryColumnValues(const ServiceRecord& record)
 {
     std::vector<std::string> values;
@@ -177,7 +117,7 @@ std::string HistoryCsv(const std::vector<ServiceRecord>& records)
     std::string out;
     for (const Column& column : Columns())
         out.append(out.empty() ? "" : ",").append(column.name);
-    out += "\r\n";
+    out += "\n";
     for (const ServiceRecord& record : records) {
         bool first = true;
         for (const Column& column : Columns()) {
@@ -185,38 +125,20 @@ std::string HistoryCsv(const std::vector<ServiceRecord>& records)
             first = false;
             out += CsvField(column.value(record), column.number);
         }
-        out += "\r\n";
+        out += "\n";
     }
     return out;
 }
 
-std::string HistoryJson(const std::vector<ServiceRecord>& records)
-{
-    std::string out = "[";
-    for (size_t n = 0; n < records.size(); ++n) {
-        out += n == 0 ? "\n  {" : ",\n  {";
-        bool first = true;
-        for (const Column& column : Columns()) {
-            out += first ? "" : ", ";
-            first = false;
-            const std::string value = column.value(records[n]);
-            out += JsonString(column.name) + ": " + (column.number ? value : JsonString(value));
-        }
-        out += "}";
-    }
-    return out + (records.empty() ? "]\n" : "\n]\n");
-}
-
 std::string HistoryTable(const std::vector<ServiceRecord>& records)
 {
-    std::string out = Printable("#", 6) + Printable("TIME (UTC)", 22) + Printable("OPERATION", 16) +
-                      Printable("PORT", 6) + Printable("SERIAL", 12) + Printable("MODEL", 14) + "RESULT\n";
+    std::string out = Cell("#", 6) + Cell("TIME (UTC)", 22) + Cell("OPERATION", 16) + Cell("PORT", 6) +
+                      Cell("SERIAL", 12) + Cell("MODEL", 14) + "RESULT\n";
     for (const ServiceRecord& r : records) {
         std::string result = OutcomeName(r.outcome);
         if (!r.resultText.empty()) result += ": " + r.resultText;
-        out += Printable(std::to_string(r.id), 6) + Printable(r.time, 22) + Printable(r.operation, 16) +
-               Printable(r.port, 6) + Printable(r.serialNumber, 12) + Printable(r.modelNumber, 14) +
-               Printable(result, 0) + "\n";
+        out += Cell(std::to_string(r.id), 6) + Cell(r.time, 22) + Cell(r.operation, 16) + Cell(r.port, 6) +
+               Cell(r.serialNumber, 12) + Cell(r.modelNumber, 14) + Cell(result, 0) + "\n";
     }
     return out;
 }

@@ -8,20 +8,19 @@
 namespace vantrel {
 
 // The service history as text: for the command line and the GUI's export.
-// Every field of the records, in the history's column order; text from a
-// radio is escaped so that it cannot break the format or act on a reader.
+// Every field of the records, in the history's column order.
 
-// One header line, then one line per record (RFC 4180 quoting; a field that a
-// spreadsheet would take for a formula starts with an apostrophe).
+// One header line, then one line per record (fields quoted as RFC 4180 says;
+// a field that a spreadsheet would take for a formula starts with an apostrophe).
 std::string HistoryCsv(const std::vector<ServiceRecord>& records);
-// An array of objects, one per record; bytes that are not UTF-8 are escaped.
-std::string HistoryJson(const std::vector<ServiceRecord>& records);
-// A table for a terminal: one line per record, the main fields, control
-// characters shown as '?'.
+// A table for a terminal: one line per record, the main fields, each cut at
+// its first line break. The front end makes the text safe to print.
 std::string HistoryTable(const std::vector<ServiceRecord>& records);
 
-// The names of the columns, as the CSV header and the JSON keys give them.
+// The names of the columns, as the CSV header and the JSON keys give them,
+// and whether a column holds a number.
 const std::vector<std::string>& HistoryColumnNames();
+bool HistoryColumnIsNumber(size_t column);
 // The record's value of each column, as text, in that order.
 std::vector<std::string> HistoryColumnValues(const ServiceRecord& record);
 

@@ -17,10 +17,6 @@ constexpr uint32_t kIdHistorySetAside = 20257;
 const HistorySetup* g_setup = nullptr;
 COperationJournal* g_journal = nullptr;
 
-#ifndef VANTREL_PROGRAM_VERSION
-#define VANTREL_PROGRAM_VERSION "unknown"
-#endif
-
 bool IsErrorKind(int kind)
 {
     return kind == kMsgError || kind == kMsgErrorRetryCancel;
@@ -56,7 +52,7 @@ COperationJournal::COperationJournal(const char* operation, int portIndex, uint3
     m_record.port = PortNameFromIndex(portIndex);
     if (m_setup->deviceOf) m_record.device = m_setup->deviceOf(portIndex);
     m_record.rate = rate;
-    m_record.programVersion = VANTREL_PROGRAM_VERSION;
+    m_record.programVersion = m_setup->programVersion;
     m_startMs = CurrentClock().NowMs();
     OpenHistory();
 }
@@ -160,6 +156,12 @@ void COperationJournal::ShowPortOpenFailure(const std::string& portName, const s
     NoteResult(kMsgError, kIdPortOpenFailure, PortOpenFailureText(portName));
     if (!detail.empty()) HistoryNoteDetail(detail);
     m_forward->ShowPortOpenFailure(portName, detail);
+}
+
+void COperationJournal::BackupSaved(const std::string& path)
+{
+    HistoryNoteBackupFile(path);
+    m_forward->BackupSaved(path);
 }
 
 void COperationJournal::BeginWaitCursor()

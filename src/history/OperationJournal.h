@@ -20,6 +20,7 @@ struct HistorySetup {
     std::string frontEnd; // "cli", "gui"
     // The device a port index reaches ("/dev/ttyUSB0", "sim:default").
     std::function<std::string(int portIndex)> deviceOf;
+    std::string programVersion; // "R03.08.08"
 };
 
 // Installs the setup while it lives: from then on every radio operation adds
@@ -67,6 +68,7 @@ public:
     int ShowMessageBox(int kind, uint32_t id) override;
     int ShowMessageBoxText(int kind, uint32_t id, const std::string& text) override;
     void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
+    void BackupSaved(const std::string& path) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
@@ -97,7 +99,8 @@ private:
 };
 
 // What only the operation knows, for the open journal's record (nothing
-// happens without one).
+// happens without one). A backup saved is told through the feedback
+// (BackupSaved); this is for one kept from before.
 void HistoryNoteBackupFile(const std::string& path);
 void HistoryNoteDetail(const std::string& text);
 void HistoryNoteVersionsAfter(const std::string& software, const std::string& codeplug);

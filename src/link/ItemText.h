@@ -11,4 +11,10 @@ std::string FormatText(const uint8_t* value, uint32_t length);
 std::string FormatModelNumber(const uint8_t* value, uint32_t length); // 2 bytes → "ID = $4A $01"
 std::string FormatEsn(const uint8_t* value, uint32_t length);         // 5 bytes → "012/03/077881", else "?"
 
+// Text from a radio made safe to print on a terminal or in a log: printable
+// ASCII stays, every other byte (and the backslash, so that the result reads
+// back unambiguously) is written as \xNN. A radio's control sequences never
+// reach the terminal, and 8-bit bytes show as what they are.
+std::string EscapedRadioText(const std::string& text);
+
 } // namespace vantrel

@@ -138,6 +138,7 @@ constexpr StringEntry kStrings[] = {
     {20259, "The service history was saved as %s"},
     {20260, "%s records"},
     {20261, "The service history cannot be read: %s"},
+    {20290, "The radio refused the Regional ID read: it answered with a NAK or an unexpected reply."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},

@@ -133,6 +133,7 @@ RegionalIdRead ReadRegion(int portIndex)
         return result;
     } else {
         result.outcome = RegionalIdReadOutcome::Invalid;
+        result.refused = true;
     }
     ResetRadio();
     return result;

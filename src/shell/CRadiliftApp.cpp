@@ -1,5 +1,6 @@
 #include "shell/CRadiliftApp.h"
 
+#include "data/VersionTable.h"
 #include "history/HistoryStore.h"
 #include "history/OperationJournal.h"
 #include "images/Export.h"
@@ -37,7 +38,7 @@ CRadiliftApp::CRadiliftApp(Variant variant, QSettings& store, ShellHooks hooks)
     if (m_hooks.historyFile) {
         m_history = std::make_unique<ScopedServiceHistory>(
             HistorySetup{*m_hooks.historyFile, VariantProgramName(m_variant),
-                         [this](int portIndex) { return m_router.SlotTarget(portIndex); }});
+                         [this](int portIndex) { return m_router.SlotTarget(portIndex); }, NewestReleaseVersion()});
     }
 }
 

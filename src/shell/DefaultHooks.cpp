@@ -7,9 +7,7 @@
 
 #include <QFileDialog>
 
-#if !defined(_WIN32)
-#include "platform/posix/PosixSerialDevice.h"
-#endif
+#include "platform/SystemSerialDevice.h"
 
 namespace vantrel {
 
@@ -55,9 +53,7 @@ ShellHooks DefaultShellHooks()
     hooks.versionTable = &VersionTable;
     hooks.historyFile = std::string();
     hooks.chooseSaveFile = &ChooseCsvFile;
-#if !defined(_WIN32)
-    hooks.deviceMaker = &MakePosixSerialDevice;
-#endif
+    hooks.deviceMaker = &MakeSystemSerialDevice;
     return hooks;
 }
 

@@ -9,6 +9,7 @@
 #include "link/MemoryReadBack.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
+#include "platform/Files.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <filesystem>
@@ -126,7 +127,7 @@ RestoreOutcome RestoreFrom(const std::string& backupPath, int portIndex, uint32_
     EepromBackup backup;
     std::string why;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(backupPath, ec)) {
+    if (!std::filesystem::is_regular_file(PathFromUtf8(backupPath), ec)) {
         CurrentFeedback().ShowNote("cannot open " + backupPath);
         ShowMessage(kMsgError, kIdBackupUnreadable);
         return RestoreOutcome::Failed;

@@ -20,7 +20,7 @@ ServiceRecord WithSerial(const std::string& serial)
 // The serial number's field of the first record line.
 std::string CsvSerialField(const std::string& csv)
 {
-    const size_t line = csv.find("\r\n") + 2;
+    const size_t line = csv.find('\n') + 1;
     std::string field;
     size_t commas = 0;
     bool quoted = false;
@@ -36,32 +36,25 @@ std::string CsvSerialField(const std::string& csv)
 struct EscapeCase {
     const char* name;
     std::string serial;
-    std::string csv;  // the field as CSV writes it
-    std::string json; // the value as JSON writes it
+    std::string csv; // the field as CSV writes it
 };
 
 class HistoryEscapeTest : public ::testing::TestWithParam<EscapeCase> {};
 
 TEST_P(HistoryEscapeTest, TextFromARadioCannotBreakTheFormat)
 {
-    const std::vector<ServiceRecord> records{WithSerial(GetParam().serial)};
-    EXPECT_EQ(CsvSerialField(HistoryCsv(records)), GetParam().csv);
-    const std::string json = HistoryJson(records);
-    EXPECT_NE(json.find("\"serial_number\": " + GetParam().json + ","), std::string::npos) << json;
+    EXPECT_EQ(CsvSerialField(HistoryCsv({WithSerial(GetParam().serial)})), GetParam().csv);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, HistoryEscapeTest,
-    ::testing::Values(EscapeCase{"plain", "742TQK1234", "742TQK1234", "\"742TQK1234\""},
-                      EscapeCase{"comma", "74,2", "\"74,2\"", "\"74,2\""},
-                      EscapeCase{"quote", "7\"42", "\"7\"\"42\"", "\"7\\\"42\""},
-                      EscapeCase{"line_break", "74\n2", "\"74\n2\"", "\"74\\n2\""},
-                      EscapeCase{"formula", "=HYPERLINK(1)", "'=HYPERLINK(1)", "\"=HYPERLINK(1)\""},
-                      EscapeCase{"control_byte", std::string("74\x01", 3), std::string("74\x01", 3), "\"74\\u0001\""},
-                      EscapeCase{"utf8_kept", "Z\xC3\xBCrich", "Z\xC3\xBCrich", "\"Z\xC3\xBCrich\""},
-                      EscapeCase{"not_utf8", "74\xFF\xC3", "74\xFF\xC3", "\"74\\u00ff\\u00c3\""},
-                      EscapeCase{"overlong_utf8", "\xC0\xAF", "\xC0\xAF", "\"\\u00c0\\u00af\""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, HistoryEscapeTest,
+                         ::testing::Values(EscapeCase{"plain", "742TQK1234", "742TQK1234"},
+                                           EscapeCase{"comma", "74,2", "\"74,2\""},
+                                           EscapeCase{"quote", "7\"42", "\"7\"\"42\""},
+                                           EscapeCase{"line_break", "74\n2", "\"74\n2\""},
+                                           EscapeCase{"carriage_return", "74\r2", "\"74\r2\""},
+                                           EscapeCase{"formula", "=HYPERLINK(1)", "'=HYPERLINK(1)"},
+                                           EscapeCase{"minus_formula", "-2+3", "'-2+3"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HistoryText, EveryColumnInTheHeaderAndEachRecordOnItsLine)
 {
@@ -69,18 +62,14 @@ TEST(HistoryText, EveryColumnInTheHeaderAndEachRecordOnItsLine)
     r.resultText = "Upgrade Successfully done!\nSet the flash adapter switch to OFF(Normal Operation)";
     r.durationMs = 201234;
     const std::string csv = HistoryCsv({r, r});
-    EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+    EXPECT_EQ(csv.substr(0, csv.find('\n')),
               "id,time,operation,front_end,port,device,rate,model_number,serial_number,esn,software_before,"
               "software_after,codeplug_before,codeplug_after,outcome,result_id,result_text,detail,duration_ms,"
               "backup_file,program_version");
     EXPECT_NE(csv.find("7,2024-01-31T15:45:02Z,info,,,,9600,,742TQK1234,,,,,,succeeded,0,\"Upgrade Successfully "
-                       "done!\nSet the flash adapter switch to OFF(Normal Operation)\",,201234,,\r\n"),
+                       "done!\nSet the flash adapter switch to OFF(Normal Operation)\",,201234,,\n"),
               std::string::npos)
         << csv;
-    EXPECT_EQ(HistoryJson({}), "[]\n");
-    const std::string json = HistoryJson({r});
-    EXPECT_NE(json.find("\"id\": 7, \"time\": \"2024-01-31T15:45:02Z\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"duration_ms\": 201234"), std::string::npos) << json;
     const std::string table = HistoryTable({r});
     EXPECT_NE(table.find("succeeded: Upgrade Successfully done!\n"), std::string::npos) << table;
     EXPECT_EQ(table.find("Set the flash"), std::string::npos) << "only the first line of a result";

@@ -1,22 +1,15 @@
-#pragma once
+#include "support/CliRunner.h"
 
 #include "cli/Cli.h"
 #include "support/StreamText.h"
 
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <filesystem>
+#include <gtest/gtest.h>
 
 namespace vantrel::test {
 
-// One run of the command line in this process: its exit status and output.
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-inline CliRun RunCliCommand(std::vector<std::string> args)
+CliRun RunCommand(std::vector<std::string> args)
 {
     args.insert(args.begin(), "vantrel-cli");
     std::vector<const char*> argv;
@@ -31,6 +24,14 @@ inline CliRun RunCliCommand(std::vector<std::string> args)
     std::fclose(out);
     std::fclose(err);
     return run;
+}
+
+std::string TempPath(const std::string& name)
+{
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("vantrel-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name);
+    std::filesystem::remove_all(path);
+    return path.string();
 }
 
 } // namespace vantrel::test

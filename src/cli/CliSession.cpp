@@ -139,9 +139,8 @@ bool CliSession::Start()
     m_installed = std::make_unique<Installed>(*m_clock, m_router, feedback);
     // Every radio operation of this run adds a record to the service history
     // in the per-user data folder.
-    m_history = std::make_unique<ScopedServiceHistory>(
-        HistorySetup{{}, "vantrel-cli", [this](int portIndex) { return m_router.SlotTarget(portIndex); },
-                     ProgramVersion()});
+    m_history = std::make_unique<ScopedServiceHistory>(HistorySetup{
+        {}, "vantrel-cli", [this](int portIndex) { return m_router.SlotTarget(portIndex); }, ProgramVersion()});
 
     if (!m_options.trace.empty()) {
         auto trace = std::make_unique<FileTrace>();

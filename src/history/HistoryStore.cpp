@@ -15,7 +15,6 @@ constexpr int kApplicationId = 0x56544C48; // "VTLH": a Vantrel service history
 // insert; waiting this long for it is never a radio's timing.
 constexpr int kBusyWaitMs = 10000;
 constexpr int kMaxSetAsideNames = 100;
-constexpr const char* kFileName = "service-history.sqlite";
 
 // Step n brings the schema from version n to n + 1. Steps are only ever added.
 constexpr const char* kMigrations[] = {
@@ -174,30 +173,6 @@ int Migrate(sqlite3* db)
 
 } // namespace
 
-const char* OutcomeName(ServiceOutcome outcome)
-{
-    switch (outcome) {
-    case ServiceOutcome::Succeeded:
-        return "succeeded";
-    case ServiceOutcome::Cancelled:
-        return "cancelled";
-    case ServiceOutcome::Failed:
-        break;
-    }
-    return "failed";
-}
-
-bool OutcomeFromName(const std::string& name, ServiceOutcome& outcome)
-{
-    for (ServiceOutcome candidate : {ServiceOutcome::Succeeded, ServiceOutcome::Failed, ServiceOutcome::Cancelled}) {
-        if (name == OutcomeName(candidate)) {
-            outcome = candidate;
-            return true;
-        }
-    }
-    return false;
-}
-
 CHistoryStore::CHistoryStore(std::string path) : m_path(std::move(path)) {}
 
 CHistoryStore::~CHistoryStore()
@@ -220,7 +195,7 @@ namespace {
 bool CreateHistoryFile(const std::string& path, std::string& error)
 {
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) return true;
+    if (std::filesystem::exists(PathFromUtf8(path), ec)) return true;
     const std::string made = path + ".new-" + std::to_string(std::random_device{}());
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -230,12 +205,13 @@ bool CreateHistoryFile(const std::string& path, std::string& error)
     if (rc != SQLITE_OK) error = Describe(db, rc);
     sqlite3_close_v2(db);
     if (rc == SQLITE_OK) {
-        std::filesystem::create_hard_link(made, path, ec);
-        if (ec && !std::filesystem::exists(path)) error = ec.message();
+        std::error_code linkError;
+        std::filesystem::create_hard_link(PathFromUtf8(made), PathFromUtf8(path), linkError);
+        if (linkError && !std::filesystem::exists(PathFromUtf8(path), ec)) error = linkError.message();
     }
     for (const char* suffix : {"", "-wal", "-shm"})
-        std::filesystem::remove(made + suffix, ec);
-    return rc == SQLITE_OK && std::filesystem::exists(path, ec);
+        std::filesystem::remove(PathFromUtf8(made + suffix), ec);
+    return rc == SQLITE_OK && std::filesystem::exists(PathFromUtf8(path), ec);
 }
 
 } // namespace
@@ -297,15 +273,16 @@ bool CHistoryStore::SetAside(std::string& setAsidePath, std::string& error)
     std::error_code ec;
     for (int n = 1; n <= kMaxSetAsideNames; ++n) {
         const std::string aside = n == 1 ? stem : stem + "-" + std::to_string(n);
-        if (std::filesystem::exists(aside, ec)) continue;
-        std::filesystem::rename(m_path, aside, ec);
+        if (std::filesystem::exists(PathFromUtf8(aside), ec)) continue;
+        std::filesystem::rename(PathFromUtf8(m_path), PathFromUtf8(aside), ec);
         if (ec) {
             error = "it is damaged and could not be set aside: " + ec.message();
             return false;
         }
         // The journal belongs to the old file; the shared-memory index is rebuilt.
-        if (std::filesystem::exists(m_path + "-wal", ec)) std::filesystem::rename(m_path + "-wal", aside + "-wal", ec);
-        std::filesystem::remove(m_path + "-shm", ec);
+        if (std::filesystem::exists(PathFromUtf8(m_path + "-wal"), ec))
+            std::filesystem::rename(PathFromUtf8(m_path + "-wal"), PathFromUtf8(aside + "-wal"), ec);
+        std::filesystem::remove(PathFromUtf8(m_path + "-shm"), ec);
         setAsidePath = aside;
         return true;
     }
@@ -379,21 +356,9 @@ bool CHistoryStore::Query(const HistoryFilter& filter, std::vector<ServiceRecord
     return true;
 }
 
-bool ReadServiceHistory(const std::string& path, const HistoryFilter& filter, std::vector<ServiceRecord>& out,
-                        std::string& error, std::string& setAsidePath)
+bool ServiceHistoryBuiltIn()
 {
-    out.clear();
-    setAsidePath.clear();
-    std::error_code ec;
-    if (!path.empty() && !std::filesystem::exists(path, ec)) return true;
-    CHistoryStore store(path);
-    return store.Open(error, setAsidePath) && store.Query(filter, out, error);
-}
-
-std::string DefaultHistoryPath()
-{
-    const std::string folder = UserDataFolder();
-    return folder.empty() ? std::string() : folder + kFileName;
+    return true;
 }
 
 } // namespace vantrel

@@ -52,6 +52,10 @@ private:
     sqlite3* m_db = nullptr;
 };
 
+// False in a build without SQLite: operations are not recorded and the store
+// opens with an error saying why.
+bool ServiceHistoryBuiltIn();
+
 // The history file in the per-user data folder; empty when there is no folder.
 std::string DefaultHistoryPath();
 

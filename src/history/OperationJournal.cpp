@@ -36,7 +36,7 @@ ScopedServiceHistory::~ScopedServiceHistory()
 
 COperationJournal::COperationJournal(const char* operation, int portIndex, uint32_t rate)
 {
-    if (g_journal != nullptr || g_setup == nullptr) return;
+    if (g_journal != nullptr || g_setup == nullptr || !ServiceHistoryBuiltIn()) return;
     m_active = true;
     m_setup = g_setup;
     m_previousJournal = g_journal;

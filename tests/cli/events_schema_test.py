@@ -121,6 +121,8 @@ def main():
     validator_refuses_what_it_should(schema, check)
 
     work = tempfile.mkdtemp(prefix="vantrel-events-")
+    # Runs without --data-dir keep their service history here, not in the tester's own folder.
+    os.environ["XDG_DATA_HOME"] = os.path.join(work, "home-data")
     try:
         folder = os.path.join(work, "program")
         data = os.path.join(work, "data")
@@ -175,6 +177,13 @@ def main():
         check.that(found.get("serialNumber") == "742\\xE9QK\\x5C12", f"serial number {found.get('serialNumber')!r}")
         done = run(cli, ["--sim-profile", "control-text", "info"], check, 0)
         check.that(all(b == 0x0A or 0x20 <= b < 0x7F for b in done.stdout), "info text: raw bytes reached stdout")
+
+        # The service history of the two upgrades above: its records are the result's data.
+        done = run(cli, ["--data-dir", data, "--events", "-", "history"], check, 0)
+        events = event_lines(schema, done.stdout, check, "history")
+        records = events[-1].get("data", {}).get("records", []) if events else []
+        check.that([(r.get("operation"), r.get("outcome")) for r in records]
+                   == [("upgrade", "succeeded"), ("upgrade", "cancelled")], f"history: {records}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -36,7 +36,7 @@ int RunHistoryCommand(CliSession& session, const HistoryListOptions& options)
     filter.serialNumber = options.serialNumber;
     std::string error;
     if (!options.since.empty() && !ParseSinceDate(options.since, filter.sinceUtc, error)) {
-        std::fprintf(session.Err(), "Error: --since: %s\n", error.c_str());
+        std::fprintf(session.Err(), "Error: --since: %s\n", TerminalText(error).c_str());
         return kExitUsage;
     }
     std::vector<ServiceRecord> records;
@@ -44,9 +44,11 @@ int RunHistoryCommand(CliSession& session, const HistoryListOptions& options)
     const std::string path = DefaultHistoryPath();
     const bool read = ReadServiceHistory(path, filter, records, error, setAside);
     constexpr uint32_t kIdHistorySetAside = 20257;
-    if (!setAside.empty()) std::fprintf(session.Err(), "%s\n", MessageTextWith(kIdHistorySetAside, setAside).c_str());
+    if (!setAside.empty())
+        std::fprintf(session.Err(), "%s\n", TerminalText(MessageTextWith(kIdHistorySetAside, setAside)).c_str());
     if (!read) {
-        std::fprintf(session.Err(), "Error: the service history %s cannot be read: %s\n", path.c_str(), error.c_str());
+        std::fprintf(session.Err(), "Error: the service history %s cannot be read: %s\n", TerminalText(path).c_str(),
+                     TerminalText(error).c_str());
         return kExitFailed;
     }
     const std::string text = options.csv ? HistoryCsv(records) : HistoryTable(records);

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -132,13 +133,19 @@ std::string HistoryCsv(const std::vector<ServiceRecord>& records)
 
 std::string HistoryTable(const std::vector<ServiceRecord>& records)
 {
+    // The device column is as wide as its longest entry: on a bench of radios
+    // every run may use COM1, each with a device of its own.
+    size_t deviceWidth = 8;
+    for (const ServiceRecord& r : records)
+        deviceWidth = std::max(deviceWidth, Cell(r.device, 0).size() + 2);
     std::string out = Cell("#", 6) + Cell("TIME (UTC)", 22) + Cell("OPERATION", 16) + Cell("PORT", 6) +
-                      Cell("SERIAL", 12) + Cell("MODEL", 14) + "RESULT\n";
+                      Cell("DEVICE", deviceWidth) + Cell("SERIAL", 12) + Cell("MODEL", 14) + "RESULT\n";
     for (const ServiceRecord& r : records) {
         std::string result = OutcomeName(r.outcome);
         if (!r.resultText.empty()) result += ": " + r.resultText;
         out += Cell(std::to_string(r.id), 6) + Cell(r.time, 22) + Cell(r.operation, 16) + Cell(r.port, 6) +
-               Cell(r.serialNumber, 12) + Cell(r.modelNumber, 14) + Cell(result, 0) + "\n";
+               Cell(r.device, deviceWidth) + Cell(r.serialNumber, 12) + Cell(r.modelNumber, 14) + Cell(result, 0) +
+               "\n";
     }
     return out;
 }

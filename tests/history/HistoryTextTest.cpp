@@ -75,6 +75,22 @@ TEST(HistoryText, EveryColumnInTheHeaderAndEachRecordOnItsLine)
     EXPECT_EQ(table.find("Set the flash"), std::string::npos) << "only the first line of a result";
 }
 
+TEST(HistoryText, TheTableTellsRadiosOnOnePortApartByTheirDevice)
+{
+    ServiceRecord a = WithSerial("742TQK1234");
+    ServiceRecord b = a;
+    a.port = b.port = "COM1";
+    a.device = "/dev/ttyUSB0";
+    b.device = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5069RR4-if00-port0";
+    const std::string table = HistoryTable({a, b});
+    const size_t first = table.find('\n') + 1;
+    const size_t second = table.find('\n', first) + 1;
+    EXPECT_NE(table.find("COM1  /dev/ttyUSB0 ", first), std::string::npos) << table;
+    // The serial number starts at the same column on every line.
+    EXPECT_EQ(table.find("742TQK1234", first) - first, table.find("742TQK1234", second) - second) << table;
+    EXPECT_EQ(table.find("SERIAL"), table.find("742TQK1234", first) - first) << table;
+}
+
 struct SinceCase {
     const char* name;
     std::string text;

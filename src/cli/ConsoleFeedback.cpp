@@ -139,4 +139,12 @@ void ConsoleFeedback::ShowNote(const std::string& text)
     DrawBar();
 }
 
+void ConsoleFeedback::ShowFailureNote(const std::string& text)
+{
+    ClearBarLine();
+    std::fprintf(m_err, "%s\n", text.c_str());
+    std::fflush(m_err);
+    DrawBar();
+}
+
 }  // namespace vantrel

@@ -27,6 +27,8 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
+    // Recorded as a note with value 1.
+    void ShowFailureNote(const std::string& text) override;
 
     void QueueAnswer(int answer) { m_answers.push_back(answer); }
 
@@ -37,6 +39,7 @@ public:
     // (message, wParam) pairs of the progress messages, in order.
     std::vector<std::pair<uint32_t, uint32_t>> Progress() const;
     std::vector<std::string> Notes() const;
+    std::vector<std::string> FailureNotes() const;
 
 private:
     std::vector<Event> m_events;

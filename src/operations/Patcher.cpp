@@ -4,6 +4,7 @@
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
 #include "codeplug/EepromBackup.h"
+#include "codeplug/UpgradeBackup.h"
 #include "operations/HardwareBlockTransfer.h"
 #include "operations/PatchFile.h"
 #include "operations/RadioInfoFormat.h"
@@ -110,6 +111,22 @@ bool UndoDataFits(const EepromBackup& undo, const RadioIdentity& id, std::string
     return false;
 }
 
+// What the radio holds in a block before it is written over, saved as a
+// backup; false (20190 shown: nothing was written) when it cannot be saved.
+bool SaveBlockBeforeWrite(const RadioIdentity& id, const HardwareBlock& block, const uint8_t* bytes)
+{
+    EepromBackup backup;
+    backup.kind = EepromBackupKind::Backup;
+    backup.modelNumber = id.modelNumber;
+    backup.serialNumber = id.serialNumber;
+    backup.softwareVersion = id.softwareVersion;
+    backup.start = block.start;
+    backup.bytes.assign(bytes, bytes + block.length);
+    if (!SaveUpgradeBackup(backup).empty()) return true;
+    SendProgress(WM_PROGRESS_CLOSE);
+    return false;
+}
+
 PatchOutcome Finish(bool written)
 {
     if (!written) {
@@ -179,6 +196,9 @@ PatchOutcome CPatcher::Patch()
         if (!ReadEepromBackup(undoPath, earlier, why) || !UndoDataFits(earlier, id, why))
             return Stop(PatchOutcome::Failed, kIdFailed, "The undo data in " + undoPath + " cannot be used: " + why);
         CurrentFeedback().ShowNote("Keeping the undo data of the first patch in " + undoPath);
+        // The undo data hold the block before the first patch, not what the
+        // radio holds now.
+        if (!SaveBlockBeforeWrite(id, block, bytes)) return PatchOutcome::Failed;
     } else {
         EepromBackup undo;
         undo.kind = EepromBackupKind::Undo;
@@ -220,8 +240,12 @@ PatchOutcome CPatcher::Undo()
 
     HardwareCodeplugImage image;
     image.generation = id.Phase3() ? 1 : 0;
-    std::copy(undo.bytes.begin(), undo.bytes.end(), image.At(undo.start));
     CHardwareBlockTransfer transfer(m_portIndex, image);
+    // What the radio holds now is saved before the undo data go over it.
+    if (!transfer.Read()) return Stop(PatchOutcome::Failed, kIdFailed);
+    const HardwareBlock& block = image.Block(kPatchedBlock);
+    if (!SaveBlockBeforeWrite(id, block, image.At(block.start))) return PatchOutcome::Failed;
+    std::copy(undo.bytes.begin(), undo.bytes.end(), image.At(undo.start));
     const bool written = transfer.Write();
     // The undo data go only once the radio has its block back.
     if (written && !std::filesystem::remove(undoPath, ec))

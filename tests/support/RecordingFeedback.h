@@ -31,6 +31,7 @@ public:
     void ShowFailureNote(const std::string& text) override;
 
     void QueueAnswer(int answer) { m_answers.push_back(answer); }
+    void ForgetAnswers() { m_answers.clear(); }
 
     const std::vector<Event>& Events() const { return m_events; }
     void Clear() { m_events.clear(); }

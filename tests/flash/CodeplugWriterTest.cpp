@@ -227,7 +227,7 @@ TEST(CodeplugWriter, BadFilesAreRefusedBeforeAnythingIsWritten)
 {
     struct Case {
         const char* what;
-        std::string text; // empty: no file at all
+        std::string text; // empty: no file at all; "/": a folder
         bool writeApplication;
         std::vector<uint32_t> messages;
     };
@@ -236,6 +236,7 @@ TEST(CodeplugWriter, BadFilesAreRefusedBeforeAnythingIsWritten)
     truncated.resize(truncated.size() / 2 + 3);
     const std::vector<Case> cases = {
         {"missing file", "", true, {20152, 20147}},
+        {"a folder", "/", true, {20152, 20147}},
         {"image over 20,000 bytes", CodeplugSRecordText(Bytes(20001, 0x11)), true, {20111, 20147}},
         {"record cut off", truncated, true, {20111, 20147}},
         // A hardware codeplug shorter than the layout's must not be padded with
@@ -248,7 +249,9 @@ TEST(CodeplugWriter, BadFilesAreRefusedBeforeAnythingIsWritten)
         OperationRig rig;
         const Bytes old = rig.Eeprom();
         std::string path = rig.dataFolder.File("absent.0");
-        if (!c.text.empty()) {
+        if (c.text == "/") {
+            path = rig.dataFolder.Path();
+        } else if (!c.text.empty()) {
             rig.dataFolder.Write("file.0", c.text);
             path = rig.dataFolder.File("file.0");
         }

@@ -111,18 +111,25 @@ bool UndoDataFits(const EepromBackup& undo, const RadioIdentity& id, std::string
     return false;
 }
 
+// A block of the radio as a file to keep, with the radio's identity.
+EepromBackup BlockCopy(EepromBackupKind kind, const RadioIdentity& id, const HardwareBlock& block,
+                       const uint8_t* bytes)
+{
+    EepromBackup copy;
+    copy.kind = kind;
+    copy.modelNumber = id.modelNumber;
+    copy.serialNumber = id.serialNumber;
+    copy.softwareVersion = id.softwareVersion;
+    copy.start = block.start;
+    copy.bytes.assign(bytes, bytes + block.length);
+    return copy;
+}
+
 // What the radio holds in a block before it is written over, saved as a
 // backup; false (20190 shown: nothing was written) when it cannot be saved.
 bool SaveBlockBeforeWrite(const RadioIdentity& id, const HardwareBlock& block, const uint8_t* bytes)
 {
-    EepromBackup backup;
-    backup.kind = EepromBackupKind::Backup;
-    backup.modelNumber = id.modelNumber;
-    backup.serialNumber = id.serialNumber;
-    backup.softwareVersion = id.softwareVersion;
-    backup.start = block.start;
-    backup.bytes.assign(bytes, bytes + block.length);
-    if (!SaveUpgradeBackup(backup).empty()) return true;
+    if (!SaveUpgradeBackup(BlockCopy(EepromBackupKind::Backup, id, block, bytes)).empty()) return true;
     SendProgress(WM_PROGRESS_CLOSE);
     return false;
 }
@@ -200,13 +207,7 @@ PatchOutcome CPatcher::Patch()
         // radio holds now.
         if (!SaveBlockBeforeWrite(id, block, bytes)) return PatchOutcome::Failed;
     } else {
-        EepromBackup undo;
-        undo.kind = EepromBackupKind::Undo;
-        undo.modelNumber = id.modelNumber;
-        undo.serialNumber = id.serialNumber;
-        undo.softwareVersion = id.softwareVersion;
-        undo.start = block.start;
-        undo.bytes.assign(bytes, bytes + block.length);
+        const EepromBackup undo = BlockCopy(EepromBackupKind::Undo, id, block, bytes);
         if (undoPath.empty()) error = "there is no per-user data folder to keep it in";
         if (undoPath.empty() || !SaveEepromBackup(undoPath, undo, error))
             return Stop(PatchOutcome::Failed, kIdUndoNotSaved, "Undo data not saved: " + error);

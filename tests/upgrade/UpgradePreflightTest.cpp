@@ -123,7 +123,7 @@ TEST(UpgradePreflight, MissingOrDamagedFilesStopTheRunBeforeAnythingIsWritten)
 }
 
 // A file is checked only when the plan uses it: without firmware to flash, a
-// missing firmware file does not stop the run.
+// missing firmware file is not what stops the run.
 TEST(UpgradePreflight, FirmwareIsCheckedOnlyWhenThePlanFlashesIt)
 {
     UpgradeRig rig("default");
@@ -135,8 +135,10 @@ TEST(UpgradePreflight, FirmwareIsCheckedOnlyWhenThePlanFlashesIt)
         return lookup;
     };
     std::filesystem::remove(ProgramFile(rig, "tor5t.mot"));
-    EXPECT_EQ(rig.Run().outcome, UpgradeOutcome::Succeeded);
-    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20133, 20154}));
+    std::filesystem::remove(ProgramFile(rig, DataFileName()));
+    EXPECT_EQ(rig.Run().outcome, UpgradeOutcome::Failed);
+    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20152, 20146}));
+    EXPECT_EQ(rig.Eeprom(), rig.eepromBefore);
 }
 
 } // namespace

@@ -284,7 +284,7 @@ bool CSRecordFile::Open(const std::string& path)
     // A folder opens for reading on some systems, and a pipe or device may
     // never end: only a regular file is a source.
     if (!IsRegularFile(path)) return false;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (!file) return false;
     // Both paths read in large blocks of their own; stdio's buffer would only add a copy.
     std::setvbuf(file, nullptr, _IONBF, 0);

@@ -108,6 +108,7 @@ constexpr StringEntry kStrings[] = {
     {20211, "The firmware file holds no data to flash. The radio was not erased."},
     {20212, "The firmware file writes some flash addresses more than once. The radio was not erased."},
     {20213, "The S-record source holds no data records, so no binary file was written."},
+    {20290, "The radio refused the Regional ID read: it answered with a NAK or an unexpected reply."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},

@@ -196,7 +196,7 @@ PatchOutcome CPatcher::Patch()
 
     const std::string undoPath = UndoFilePath(id.serialNumber);
     std::error_code ec;
-    if (!undoPath.empty() && std::filesystem::exists(undoPath, ec)) {
+    if (!undoPath.empty() && std::filesystem::exists(PathFromUtf8(undoPath), ec)) {
         // An earlier patch's undo data hold the block as it was first; they stay.
         EepromBackup earlier;
         std::string why;
@@ -212,6 +212,7 @@ PatchOutcome CPatcher::Patch()
         if (undoPath.empty() || !SaveEepromBackup(undoPath, undo, error))
             return Stop(PatchOutcome::Failed, kIdUndoNotSaved, "Undo data not saved: " + error);
         CurrentFeedback().ShowNote("Undo data saved to " + undoPath);
+        CurrentFeedback().BackupSaved(undoPath);
     }
 
     for (const PatchByte& change : patch.BytesFor(id.Phase3()))
@@ -231,7 +232,7 @@ PatchOutcome CPatcher::Undo()
     if (!id.KnownGeneration()) return Stop(PatchOutcome::Unsupported, kIdUnsupported);
     const std::string undoPath = id.serialNumber.empty() ? std::string() : UndoFilePath(id.serialNumber);
     std::error_code ec;
-    if (undoPath.empty() || !std::filesystem::exists(undoPath, ec))
+    if (undoPath.empty() || !std::filesystem::exists(PathFromUtf8(undoPath), ec))
         return Stop(PatchOutcome::NothingToUndo, kIdNoUndoData);
 
     EepromBackup undo;
@@ -249,7 +250,7 @@ PatchOutcome CPatcher::Undo()
     std::copy(undo.bytes.begin(), undo.bytes.end(), image.At(undo.start));
     const bool written = transfer.Write();
     // The undo data go only once the radio has its block back.
-    if (written && !std::filesystem::remove(undoPath, ec))
+    if (written && !std::filesystem::remove(PathFromUtf8(undoPath), ec))
         CurrentFeedback().ShowNote("The undo data in " + undoPath + " could not be removed.");
     return Finish(written);
 }

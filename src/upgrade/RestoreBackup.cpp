@@ -5,6 +5,7 @@
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
+#include "platform/Files.h"
 #include "codeplug/CodeplugLayout.h"
 #include "codeplug/UpgradeBackup.h"
 #include "upgrade/UpgradeLengths.h"
@@ -123,7 +124,7 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
     EepromBackup backup;
     std::string why;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(backupPath, ec)) {
+    if (!std::filesystem::is_regular_file(PathFromUtf8(backupPath), ec)) {
         CurrentFeedback().ShowNote("cannot open " + backupPath);
         ShowMessage(kMsgError, kIdBackupUnreadable);
         return RestoreOutcome::Failed;

@@ -252,11 +252,10 @@ private slots:
     void showsTheCautionAndItsTwoButtons()
     {
         bool ran = false;
-        CUpgradeRadioDlg dialog(
-            [&ran](const UpgradeSettings&) {
-                ran = true;
-                return UpgradeResult{};
-            });
+        CUpgradeRadioDlg dialog([&ran](const UpgradeSettings&) {
+            ran = true;
+            return UpgradeResult{};
+        });
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Upgrade Radio"));
         QVERIFY(dialog.isModal());
         QGroupBox* caution = dialog.findChild<QGroupBox*>();
@@ -300,11 +299,10 @@ private slots:
     {
         bool hiddenAndAccepted = false;
         CUpgradeRadioDlg* self = nullptr;
-        CUpgradeRadioDlg dialog(
-            [&](const UpgradeSettings&) {
-                hiddenAndAccepted = !self->isVisible() && self->result() == QDialog::Accepted;
-                return UpgradeResult{};
-            });
+        CUpgradeRadioDlg dialog([&](const UpgradeSettings&) {
+            hiddenAndAccepted = !self->isVisible() && self->result() == QDialog::Accepted;
+            return UpgradeResult{};
+        });
         self = &dialog;
         QTimer::singleShot(0, [&dialog] { Control<QPushButton>(dialog, 1)->click(); });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
@@ -544,6 +542,25 @@ private slots:
                  QStringLiteral("The radio's application codeplug cannot be converted: its directory does not hold 32 "
                                 "entries. Nothing was written to the radio."));
         QVERIFY(bench.Radio().State().eeprom == before);
+    }
+
+    // A block the conversion does not edit goes over as read, wrong checksum
+    // and all; the final box names it beside the backup.
+    void aDamagedBlockCarriedOverIsNamedInTheFinalBox()
+    {
+        UpgradeBench bench(Variant::Service, "phase12-r2");
+        std::vector<uint8_t>& eeprom = bench.Radio().MutableState().eeprom;
+        const uint16_t block = ReadBigEndian16(eeprom, ReadBigEndian16(eeprom, 512 + 9) + 2 * 9);
+        eeprom[block + kBlockRecordsOffset + ReadBigEndian16(eeprom, block + 1) * eeprom[block + 3]] ^= 0x01;
+        WatchingFeedback watch(bench.app->Feedback(), {});
+        bench.StartUpgrade(cmd::UpgradeRadio);
+        QCOMPARE(watch.boxes, (std::vector<uint32_t>{20133, 20154}));
+        const QStringList backups = QDir(bench.folder.data.path()).entryList(QDir::Files);
+        QCOMPARE(backups.size(), 1);
+        QCOMPARE(watch.Last().informative,
+                 QStringLiteral("Block 9 of the radio's application codeplug has a wrong checksum and was carried over "
+                                "as read.\n") +
+                     BackupLineFor(bench.folder.data.filePath(backups[0])));
     }
 
     void theLabFlashesTheSelectedFile()

@@ -154,8 +154,7 @@ void ConsoleFeedback::ShowNote(const std::string& text)
 void ConsoleFeedback::ShowFailureNote(const std::string& text)
 {
     ClearBarLine();
-    std::fprintf(m_err, "%s\n", text.c_str());
-    std::fflush(m_err);
+    PrintLine(m_err, TerminalText(text));
     DrawBar();
 }
 

@@ -1,13 +1,13 @@
 #include "flash/CodeplugWriter.h"
-#include "codeplug/UpgradeBackup.h"
 
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/EepromBackup.h"
+#include "codeplug/UpgradeBackup.h"
 #include "flash/CodeplugMerge.h"
 #include "images/SRecordFile.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "codeplug/EepromBackup.h"
-#include "codeplug/CodeplugLayout.h"
 
 #include <memory>
 #include <new>
@@ -136,14 +136,19 @@ void CodeplugWriteRun::LoadImage()
     } else if (m_options.writeHardware && m_imageLength < m_hardwareSize) {
         // A hardware codeplug shorter than the layout's would be completed
         // with bytes the file never had.
-        why = "The codeplug file holds " + std::to_string(m_imageLength) + " bytes, less than its hardware codeplug.";
+        why = "The codeplug file holds ";
+        why += std::to_string(m_imageLength);
+        why += " bytes, less than its hardware codeplug.";
     } else if (m_imageLength < 2 || ReadBigEndian16(m_image, kHardwareLengthAddress) != m_hardwareSize) {
         // The file must be of the layout chosen: its length word tells. A file
         // of the other layout, or one shifted by a header record, would put
         // the radio's kept data and the blocks in the wrong places.
         const uint32_t word = m_imageLength < 2 ? 0 : ReadBigEndian16(m_image, kHardwareLengthAddress);
-        why = "The codeplug file's hardware codeplug length is " + std::to_string(word) + "; the layout chosen needs " +
-              std::to_string(m_hardwareSize) + ". Nothing was written to the radio.";
+        why = "The codeplug file's hardware codeplug length is ";
+        why += std::to_string(word);
+        why += "; the layout chosen needs ";
+        why += std::to_string(m_hardwareSize);
+        why += ". Nothing was written to the radio.";
     } else {
         return;
     }

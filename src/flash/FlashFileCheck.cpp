@@ -91,7 +91,9 @@ FileProblem ReadFirmwareForFlashing(const FlashFileSet& files, FirmwareImage& im
     uint32_t overlap = 0;
     const FirmwareFileError error = CheckFirmwareForFlashing(image, overlap);
     if (error == FirmwareFileError::Overlap) {
-        problem = {FirmwareFileMessage(error), "First flash address written twice: " + Hex24(overlap)};
+        std::string detail = "First flash address written twice: ";
+        detail += Hex24(overlap);
+        problem = {FirmwareFileMessage(error), detail};
     } else if (error != FirmwareFileError::None) {
         problem = {FirmwareFileMessage(error), files.firmwarePath};
     }

@@ -259,5 +259,27 @@ TEST(CliTest, FailedCodeplugWriteExitsWithFailureAndSaysWhatFailed)
     std::filesystem::remove(file);
 }
 
+// A codeplug file of the other layout than the one chosen is refused before
+// anything is written: the radio, kept in its state file, is as it was.
+TEST(CliTest, CodeplugFileOfAnotherLayoutLeavesTheRadioAsItWas)
+{
+    const std::filesystem::path file = TempPath("phase3-codeplug.0");
+    const std::filesystem::path state = TempPath("layout-state");
+    const std::filesystem::path data = TempPath("layout-data");
+    std::ofstream(file) << CodeplugSRecordText(GenerateNewCodeplugImage({}));
+    ASSERT_EQ(RunCommand({"--sim-profile", "phase12-r2", "--sim-state", state.string(), "info"}).status, 0);
+    const std::vector<uint8_t> radioBefore = FileBytes(state);
+    const CliRun run = RunCommand({"--sim-state", state.string(), "--data-dir", data.string(), "write-codeplug",
+                                   "--layout", "12to12", file.string()});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("Error: Error in Srecord file\nThe codeplug file's hardware codeplug length is 640; the "
+                           "layout chosen needs 512. Nothing was written to the radio."),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(FileBytes(state), radioBefore);
+    for (const auto& p : {file, state, data})
+        std::filesystem::remove_all(p);
+}
+
 }  // namespace
 }  // namespace vantrel

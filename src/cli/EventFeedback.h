@@ -29,6 +29,9 @@ public:
     void BeginWaitCursor() override { m_shown.BeginWaitCursor(); }
     void EndWaitCursor() override { m_shown.EndWaitCursor(); }
     void ShowNote(const std::string& text) override;
+    // The cause of a failure: shown where the operator's sink shows errors,
+    // logged as a note like any other.
+    void ShowFailureNote(const std::string& text) override;
 
     // The first and the last line of a run. data is a JSON object (the one
     // --json prints) or empty.
@@ -39,6 +42,7 @@ private:
     void Write(const std::string& line);
     // The line of a box shown with this text and answered so; returns the answer.
     int WriteMessage(int kind, uint32_t id, const std::string& text, int answer);
+    void WriteNote(const std::string& text);
 
     Feedback& m_shown;
     std::FILE* m_events;

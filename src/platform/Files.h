@@ -37,6 +37,13 @@ std::string UtcTimestamp();
 // A local date and time in the same UTC form; false when the time does not exist.
 bool LocalTimeToUtc(int year, int month, int day, int hour, int minute, int second, std::string& utc);
 
+// True for an existing regular file (not a folder, device or pipe).
+bool IsRegularFile(const std::string& path);
+
+// Whether a file can be made in the folder: a probe file is created, written
+// and removed again. why says what failed.
+bool CanWriteInFolder(const std::string& folder, std::string& why);
+
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 

@@ -33,6 +33,11 @@ void RecordingFeedback::EndWaitCursor() { m_events.push_back({Event::WaitCursorO
 
 void RecordingFeedback::ShowNote(const std::string& text) { m_events.push_back({Event::Note, 0, 0, text}); }
 
+void RecordingFeedback::ShowFailureNote(const std::string& text)
+{
+    m_events.push_back({Event::Note, 0, 1, text});
+}
+
 std::vector<uint32_t> RecordingFeedback::Messages() const
 {
     std::vector<uint32_t> ids;
@@ -67,6 +72,15 @@ std::string RecordingFeedback::MessageText(uint32_t id) const
         if (e.type == Event::Message && e.code == id && !e.text.empty()) text = e.text;
     }
     return text;
+}
+
+std::vector<std::string> RecordingFeedback::FailureNotes() const
+{
+    std::vector<std::string> out;
+    for (const auto& e : m_events) {
+        if (e.type == Event::Note && e.value == 1) out.push_back(e.text);
+    }
+    return out;
 }
 
 }  // namespace vantrel

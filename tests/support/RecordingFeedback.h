@@ -35,8 +35,11 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
+    // Recorded as a note with value 1.
+    void ShowFailureNote(const std::string& text) override;
 
     void QueueAnswer(int answer) { m_answers.push_back(answer); }
+    void ForgetAnswers() { m_answers.clear(); }
 
     const std::vector<Event>& Events() const { return m_events; }
     void Clear() { m_events.clear(); }
@@ -47,6 +50,7 @@ public:
     std::vector<std::string> Notes() const;
     // The completed text of the last box of this id shown with one; empty when none.
     std::string MessageText(uint32_t id) const;
+    std::vector<std::string> FailureNotes() const;
 
 private:
     std::vector<Event> m_events;

@@ -179,6 +179,13 @@ void COperationJournal::ShowNote(const std::string& text)
     m_forward->ShowNote(text);
 }
 
+void COperationJournal::ShowFailureNote(const std::string& text)
+{
+    // What went wrong, in the operation's own words: kept with the record.
+    HistoryNoteDetail(text);
+    m_forward->ShowFailureNote(text);
+}
+
 void HistoryNoteBackupFile(const std::string& path)
 {
     // The first file saved is the one that holds the radio as it was.

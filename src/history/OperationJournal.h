@@ -72,6 +72,7 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
+    void ShowFailureNote(const std::string& text) override;
 
 private:
     friend void HistoryNoteBackupFile(const std::string& path);

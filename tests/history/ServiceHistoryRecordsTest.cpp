@@ -82,13 +82,14 @@ TEST(ServiceHistoryRecords, EveryRadioCommandAddsExactlyOneTrueRecord)
         {"write codeplug", {"write-codeplug", run.File("codeplug.0")}, 0,
                                                                  "write-codeplug", O::Succeeded, 20154, 9600, true, true, nullptr},
         {"patch", {"patch"}, 0,                                  "patch", O::Succeeded, 20163, 9600, true, true, nullptr},
-        // The undo file is used up: named in the detail, not kept as a backup.
-        {"unpatch", {"unpatch"}, 0,                              "unpatch", O::Succeeded, 20163, 9600, true, false, nullptr},
+        // The undo file is used up (named in the detail); the block it wrote over is kept as a backup.
+        {"unpatch", {"unpatch"}, 0,                              "unpatch", O::Succeeded, 20163, 9600, true, true, nullptr},
         {"radio silent", {"--sim-fault", "silence@1", "info"}, 1, "info", O::Failed, 20157, 9600, false, false, nullptr},
         {"no such port", {"--port", "/dev/vantrel-no-such-port", "info"}, 1,
                                                                  "info", O::Failed, 20001, 9600, false, false, nullptr},
+        // The radio's data are saved before the bootcode goes out: a backup though the upgrade failed.
         {"upgrade, radio without power", {"--sim-fault", "power@boot:1-", "upgrade"}, 1,
-                                                                 "upgrade", O::Failed, 20146, 38400, true, false, nullptr},
+                                                                 "upgrade", O::Failed, 20146, 38400, true, true, nullptr},
     };
     // clang-format on
     // Commands that do not speak to a radio add nothing.
@@ -174,6 +175,21 @@ TEST(ServiceHistoryRecords, TheHistoryCommandRefusesBadInput)
         EXPECT_EQ(refused.status, 2) << bad.back();
         EXPECT_FALSE(refused.err.empty());
     }
+}
+
+TEST(ServiceHistoryRecords, AFailuresOwnNoteIsKeptWithTheRecord)
+{
+    MixedRun run;
+    // Every write refused: the final box says the flashing failed, the note why.
+    const test::CliRun refused =
+        run.Run({"--sim-fault", "nak@8-", "write-codeplug", "--no-backup", run.File("codeplug.0")});
+    EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
+    EXPECT_NE(refused.err.find("Writing the codeplug into the radio failed"), std::string::npos) << refused.err;
+    const std::vector<ServiceRecord> records = run.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_NE(records[0].outcome, ServiceOutcome::Succeeded);
+    EXPECT_NE(records[0].detail.find("Writing the codeplug into the radio failed"), std::string::npos)
+        << records[0].detail;
 }
 
 TEST(ServiceHistoryRecords, AHistoryInTroubleNeverFailsTheOperation)

@@ -59,7 +59,13 @@ bool RunTransaction(const CommandRule& rule, const uint8_t* payload, uint32_t le
     for (uint32_t attempt = 0; attempt < rule.attempts; ++attempt) {
         link.Send(rule.opcode, payload, length);
         // Without a port every further attempt would only repeat "No serial port assigned."
-        if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort) return false;
+        if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort || link.Status() == LinkStopped)
+            return false;
+        // The radio refused a request that reached it broken, as with a NAK.
+        if (link.Status() == LinkDisturbed) {
+            if (!rule.memory) break;
+            continue;
+        }
         Pause(rule.settleMs);
 
         uint8_t opcode = 0;

@@ -4,6 +4,7 @@
 
 #include "link/Feedback.h"
 #include "link/MessageFormat.h"
+#include "link/Trace.h"
 #include "platform/Runtime.h"
 
 namespace vantrel {
@@ -17,6 +18,12 @@ constexpr uint32_t kPacingEchoLimitMs = 6000;
 constexpr uint32_t kEchoBaseMs = 1000;
 constexpr uint32_t kEchoPerByteMs = 250;
 constexpr uint32_t kPacingGroup = 3;
+constexpr uint32_t kSettleLimitMs = 5000;
+
+void TraceEvent(const std::string& text)
+{
+    if (LinkTrace* trace = CurrentTrace()) trace->Event(text);
+}
 
 // A deadline of d ms: the clock reading at its start plus d + 1, passed once
 // the clock reads later than that. Kept on the 64-bit count so that a wrap of
@@ -76,9 +83,44 @@ void CRadioLink::Send(uint8_t opcode, const uint8_t* payload, uint32_t length)
     }
 
     // Swallow the interface's echo; its outcome is the outcome of the send.
-    uint8_t echoOpcode = 0;
-    uint32_t echoLength = 0;
-    Receive(echoOpcode, nullptr, echoLength, kEchoBaseMs + kEchoPerByteMs * length);
+    m_status = SwallowEcho(message, kEchoBaseMs + kEchoPerByteMs * length);
+}
+
+int32_t CRadioLink::SwallowEcho(const std::vector<uint8_t>& sent, uint32_t timeoutMs)
+{
+    // The echo is taken by its length and compared: parsing it as a message
+    // would let a byte the radio slipped in shift every later answer.
+    uint64_t deadline = DeadlineAfter(timeoutMs);
+    size_t got = 0;
+    bool same = true;
+    while (got < sent.size()) {
+        const uint64_t before = CurrentClock().NowMs();
+        const int byte = m_port->ReadByte();
+        if (byte < 0 && CurrentClock().NowMs() == before) CurrentClock().SleepUntil(deadline + 1);
+        if (byte >= 0) {
+            same = same && static_cast<uint8_t>(byte) == sent[got];
+            ++got;
+            deadline = DeadlineAfter(kInterByteMs);
+        } else if (Passed(deadline)) {
+            break;
+        }
+    }
+    if (got == 0) return LinkNoResponse;
+    if (got == sent.size() && same) return LinkOk;
+    TraceEvent("echo differs from the request: the radio did not get it whole");
+    SettleLine();
+    return LinkDisturbed;
+}
+
+void CRadioLink::SettleLine()
+{
+    // The radio refuses each piece of a broken request after its own gap
+    // between characters; once it has been quiet for as long as the link
+    // waits between two bytes, nothing more is coming.
+    const uint64_t limit = DeadlineAfter(kSettleLimitMs);
+    while (m_port->WaitForInput(1, kInterByteMs) && !Passed(limit))
+        m_port->ReadByte();
+    m_port->PurgeInput();
 }
 
 int32_t CRadioLink::Receive(uint8_t& opcode, uint8_t* destination, uint32_t& length, uint32_t timeoutMs)

@@ -86,10 +86,14 @@ bool CBootstrapLink::DetectBootstrapMode()
     // The radio announces bootstrap mode with one break. A break that is still
     // there after a short pause is a line held low (a cable fault or a radio
     // without power), not the announcement.
+    // A USB adapter reports a held break only with its packets, once per
+    // latency period: a look of 2 ms would miss it. On such a port (only) the
+    // look is longer by the adapter's latency.
+    const uint32_t recheckMs = kBreakRecheckMs + m_port.Facts().ReceiveDelayMs();
     for (uint32_t attempt = 0; attempt < kDetectTries; ++attempt) {
         if (!m_port.WaitForError(kLineErrorBreak, kBreakWaitMs)) continue;
         CurrentClock().Sleep(kBreakPauseMs);
-        if (!m_port.WaitForError(kLineErrorBreak, kBreakRecheckMs)) return true;
+        if (!m_port.WaitForError(kLineErrorBreak, recheckMs)) return true;
     }
     return false;
 }

@@ -226,5 +226,44 @@ TEST_F(FlashEndToEndTest, RadioFaultsEndTheDownloadWithTheirMessages)
     }
 }
 
+// A USB adapter reports a line held in break once per latency period, not at
+// every look: the check that the announcing break has ended looks long enough
+// to see a held one come again, and a real announcement still passes.
+TEST_F(FlashEndToEndTest, AUsbAdapterStillTellsTheAnnouncementFromALineHeldInBreak)
+{
+    struct Case {
+        bool honoursLowLatency;
+        const char* faults;
+        std::vector<uint32_t> messages;
+    };
+    const Case cases[] = {
+        {false, "stuckbreak", {20133, 20124}},
+        {true, "stuckbreak", {20133, 20124}},
+        {false, "", {20133}},
+        {true, "", {20133}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.honoursLowLatency ? "low-latency adapter, " : "default-latency adapter, ") +
+                     c.faults);
+        VirtualClock adapterClock{5000};
+        SimBench adapterBench{adapterClock};
+        std::string error;
+        ASSERT_TRUE(adapterBench.SetFaults(c.faults, error)) << error;
+        const auto adapterLine = adapterBench.LineFor("sim", error);
+        ASSERT_TRUE(adapterLine) << error;
+        SimUsbAdapter adapter;
+        adapter.honoursLowLatency = c.honoursLowLatency;
+        adapterLine->SetAdapter(adapter);
+        PortRouter adapterRouter;
+        adapterRouter.SetSlotTarget(0, "sim");
+        adapterRouter.SetSimMaker(adapterBench.Maker());
+        ScopedRuntime adapterRuntime(adapterClock, adapterRouter);
+        feedback.Clear();
+        CFlashLoader loader(Files(38400), 38400, 0);
+        EXPECT_EQ(loader.LoadBootcode(true), c.messages.size() == 1);
+        EXPECT_EQ(feedback.Messages(), c.messages);
+    }
+}
+
 } // namespace
 } // namespace vantrel

@@ -228,7 +228,7 @@ public:
         Mark(id);
         return 1;
     }
-    void ShowPortOpenFailure(const std::string&, const std::string&) override {}
+    void ShowPortOpenFailure(const std::string&, const OpenResult&) override {}
 
 private:
     void Mark(uint32_t id)

@@ -124,12 +124,12 @@ int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
     return answer;
 }
 
-void ConsoleFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
+void ConsoleFeedback::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
     ClearBarLine();
-    std::fprintf(m_err, "Error: %s\n", PortOpenFailureText(portName).c_str());
-    if (!detail.empty()) std::fprintf(m_err, "(%s)\n", detail.c_str());
-    m_lastErrorId = 20001;
+    std::fprintf(m_err, "Error: %s\n", PortOpenFailureText(portName, failure.error).c_str());
+    if (!failure.message.empty()) std::fprintf(m_err, "(%s)\n", failure.message.c_str());
+    m_lastErrorId = PortOpenFailureId(failure.error);
 }
 
 void ConsoleFeedback::ShowNote(const std::string& text)

@@ -45,9 +45,21 @@ int AddOperatorActionListener(OperatorActionListener listener)
 
 void RemoveOperatorActionListener(int handle) { Listeners().erase(handle); }
 
-std::string PortOpenFailureText(const std::string& portName)
+uint32_t PortOpenFailureId(OpenError cause)
 {
-    std::string text = LoadMessageText(20001);
+    switch (cause) {
+    case OpenError::NoSuchDevice:
+        return 20220;
+    case OpenError::PermissionDenied:
+        return 20221;
+    default:
+        return 20001;
+    }
+}
+
+std::string PortOpenFailureText(const std::string& portName, OpenError cause)
+{
+    std::string text = LoadMessageText(PortOpenFailureId(cause));
     const auto pos = text.find("%s");
     if (pos != std::string::npos) text.replace(pos, 2, portName);
     return text;

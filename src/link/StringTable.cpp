@@ -105,6 +105,8 @@ constexpr StringEntry kStrings[] = {
     {20208, "Restoring the radio's EEPROM data failed. Keep the backup file and try again."},
     {20209, "The backup file is damaged or incomplete. Nothing was written to the radio."},
     {20210, "The backup file could not be opened."},
+    {20220, "The serial port %s could not be opened.\nThere is no such device."},
+    {20221, "The serial port %s could not be opened.\nPermission to use it was denied."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},

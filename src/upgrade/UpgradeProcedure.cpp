@@ -125,6 +125,10 @@ UpgradeResult CUpgradeRun::Run()
 
     {
         CRadioConnection normal(m_settings.portIndex, kNormalRate, m_ok);
+        // Why the port did not open, before the run's own summary.
+        if (!m_ok)
+            CurrentFeedback().ShowPortOpenFailure(PortNameFromIndex(m_settings.portIndex),
+                                                  normal.Port().LastOpenError());
         if (m_ok) CheckRadio();
         if (m_ok) ReadLengths();
         if (m_ok) SetMarkers();

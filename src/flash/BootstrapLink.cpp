@@ -3,6 +3,7 @@
 #include "link/Feedback.h"
 #include "link/SerialPort.h"
 #include "platform/Runtime.h"
+#include "platform/StopRequest.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,6 +27,8 @@ constexpr uint32_t kIdSyncFailed = 20122;
 constexpr uint32_t kIdDownloadFailed = 20123;
 constexpr uint32_t kIdNotInBootstrap = 20124;
 constexpr uint32_t kIdVerifyFailed = 20125;
+// Not a message: the operator stopped the run between two blocks.
+constexpr uint32_t kStopped = 1;
 
 } // namespace
 
@@ -75,7 +78,7 @@ bool CBootstrapLink::Download(const uint8_t* data, uint32_t length)
         return false;
     }
     if (const uint32_t failure = SendBlocks(data, length); failure != 0) {
-        ShowMessage(kMsgError, failure);
+        if (failure != kStopped) ShowMessage(kMsgError, failure);
         return false;
     }
     return true;
@@ -112,6 +115,7 @@ uint32_t CBootstrapLink::SendBlocks(const uint8_t* data, uint32_t length)
 {
     uint32_t done = 0;
     for (uint32_t offset = 0; offset < length; offset += kBootcodeBlock) {
+        if (StopRequested()) return kStopped;
         uint8_t block[kBootcodeBlock];
         std::fill(std::begin(block), std::end(block), kBootcodePadding);
         std::memcpy(block, data + offset, std::min(kBootcodeBlock, length - offset));

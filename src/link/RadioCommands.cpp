@@ -5,6 +5,7 @@
 
 #include "link/Feedback.h"
 #include "link/RadioLink.h"
+#include "link/Trace.h"
 #include "platform/Runtime.h"
 
 namespace vantrel {
@@ -57,6 +58,7 @@ bool RunTransaction(const CommandRule& rule, const uint8_t* payload, uint32_t le
     uint8_t* area = link.PayloadArea();
     bool done = false;
     for (uint32_t attempt = 0; attempt < rule.attempts; ++attempt) {
+        if (attempt != 0) TraceEvent("request sent again, attempt " + std::to_string(attempt + 1));
         link.Send(rule.opcode, payload, length);
         // Without a port every further attempt would only repeat "No serial port assigned."
         if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort || link.Status() == LinkStopped)

@@ -6,6 +6,7 @@
 #include "link/MessageFormat.h"
 #include "link/Trace.h"
 #include "platform/Runtime.h"
+#include "platform/StopRequest.h"
 
 namespace vantrel {
 namespace {
@@ -19,11 +20,6 @@ constexpr uint32_t kEchoBaseMs = 1000;
 constexpr uint32_t kEchoPerByteMs = 250;
 constexpr uint32_t kPacingGroup = 3;
 constexpr uint32_t kSettleLimitMs = 5000;
-
-void TraceEvent(const std::string& text)
-{
-    if (LinkTrace* trace = CurrentTrace()) trace->Event(text);
-}
 
 // A deadline of d ms: the clock reading at its start plus d + 1, passed once
 // the clock reads later than that. Kept on the 64-bit count so that a wrap of
@@ -58,6 +54,12 @@ int32_t CRadioLink::TakeStatus()
 
 void CRadioLink::Send(uint8_t opcode, const uint8_t* payload, uint32_t length)
 {
+    // Between two requests is where a run may stop.
+    if (StopRequested()) {
+        TraceEvent("stopped on request before sending");
+        m_status = LinkStopped;
+        return;
+    }
     if (!m_port) {
         ShowMessage(kMsgError, kMsgNoPort);
         m_status = LinkNoPort;
@@ -136,6 +138,11 @@ int32_t CRadioLink::Receive(uint8_t& opcode, uint8_t* destination, uint32_t& len
     MessageParser parser;
     bool complete = false;
     while (!complete) {
+        // Waiting for an answer is given up at once; the radio finishes on its own.
+        if (StopRequested()) {
+            m_status = LinkStopped;
+            return m_status;
+        }
         const uint64_t before = CurrentClock().NowMs();
         const int byte = m_port->ReadByte();
         // A closed or failed port answers at once instead of waiting out its

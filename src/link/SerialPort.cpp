@@ -18,11 +18,6 @@ constexpr uint32_t kErrorPollMs = 5;
 constexpr uint32_t kErrorClearPollMs = 10;
 constexpr unsigned kPurgeAll = PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear;
 
-void TraceEvent(const std::string& text)
-{
-    if (LinkTrace* trace = CurrentTrace()) trace->Event(text);
-}
-
 void TraceBytes(bool sent, const uint8_t* bytes, uint32_t count)
 {
     if (count == 0) return;

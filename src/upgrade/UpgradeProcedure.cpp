@@ -8,6 +8,7 @@
 #include "link/RadioLink.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
+#include "platform/StopRequest.h"
 #include "upgrade/CodeplugConversion.h"
 #include "upgrade/CodeplugLayout.h"
 #include "upgrade/HardwareMigration.h"
@@ -116,6 +117,7 @@ private:
     std::vector<uint8_t> m_image = std::vector<uint8_t>(kImageSize, 0);
     EepromBackup m_backup; // who the radio is, then its EEPROM data
     std::string m_backupPath;
+    UpgradeStage m_stage = UpgradeStage::Checking;
 };
 
 UpgradeResult CUpgradeRun::Run()
@@ -135,9 +137,10 @@ UpgradeResult CUpgradeRun::Run()
     }
     if (m_ok) {
         CurrentClock().Sleep(kBeforeBootcodeMs);
+        m_stage = UpgradeStage::Bootstrap;
         if (!DownloadBootcode()) {
             RestoreMarkerAfterCancel();
-            return {UpgradeOutcome::Cancelled, 0, m_backupPath};
+            return {UpgradeOutcome::Cancelled, 0, m_backupPath, UpgradeStage::Marked};
         }
     }
     if (m_ok) ReadImage();
@@ -147,16 +150,20 @@ UpgradeResult CUpgradeRun::Run()
         if (m_ok) MigrateImage();
         if (m_ok && WritesImage()) WriteImage(loader);
     }
-    if (m_ok && m_plan.firmware != 0) FlashFirmware();
+    if (m_ok && m_plan.firmware != 0) {
+        m_stage = UpgradeStage::Flashing;
+        FlashFirmware();
+    }
     if (m_ok) ResetRadioAtFlashRate();
+    if (m_ok) m_stage = UpgradeStage::Done;
 
     SendProgress(WM_PROGRESS_CLOSE);
     if (m_ok) {
         ShowMessage(kMsgInformation, kIdUpgradeDone);
-        return {UpgradeOutcome::Succeeded, 0, m_backupPath};
+        return {UpgradeOutcome::Succeeded, 0, m_backupPath, m_stage};
     }
     ShowMessage(kMsgError, kIdUpgradeFailed + static_cast<uint32_t>(m_errorIndex));
-    return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath};
+    return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath, m_stage};
 }
 
 void CUpgradeRun::CheckRadio()
@@ -212,6 +219,7 @@ void CUpgradeRun::ReadLengths()
 
 void CUpgradeRun::SetMarkers()
 {
+    m_stage = UpgradeStage::Marked;
     if (!ReadByteAt(MarkerAddress(), m_marker)) {
         m_ok = false;
         return;
@@ -232,6 +240,11 @@ bool CUpgradeRun::DownloadBootcode()
 {
     if (m_loader->LoadBootcode(true)) return true;
     if (m_loader->cancelled) return false;
+    // A stopped run asks the operator for nothing more.
+    if (StopRequested()) {
+        m_ok = false;
+        return true;
+    }
     ShowMessage(kMsgWarning, kIdBootcodeRetry);
     m_ok = m_loader->LoadBootcode(false);
     return true;
@@ -320,12 +333,13 @@ void CUpgradeRun::MigrateImage()
 
 void CUpgradeRun::WriteImage(CRadioConnection& connection)
 {
+    m_stage = UpgradeStage::EepromWriting;
     for (;;) {
         if (m_ok) {
             SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
             if (WriteMemoryRange(m_image.data(), 0, m_imageLength)) return;
         }
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
+        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
             m_ok = false;
             return;
         }
@@ -341,7 +355,7 @@ void CUpgradeRun::FlashFirmware()
 {
     for (;;) {
         if (m_ok && m_loader->FlashFirmware()) return;
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
+        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
             m_ok = false;
             return;
         }

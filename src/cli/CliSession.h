@@ -27,6 +27,7 @@ struct CliOptions {
     std::string simProfile;
     std::vector<std::string> simFaults;
     std::string simState;
+    std::string simAdapter; // native, usb, usb-default[:jitter=US]
     bool simRealTime = false;
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "link/StringTable.h"
+#include "platform/StopRequest.h"
 
 namespace vantrel {
 
@@ -109,7 +110,11 @@ int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
     int answer = 1;
     if (kind == kMsgWarningOkCancel || kind == kMsgErrorRetryCancel) {
         const bool retry = kind == kMsgErrorRetryCancel;
-        if (m_options.interactive) {
+        if (StopRequested()) {
+            // Stopping: every question is answered the way that ends the run.
+            answer = 0;
+            std::fprintf(m_out, "(Cancel: interrupted)\n");
+        } else if (m_options.interactive) {
             answer = AskYesNo(retry ? "Retry? [Y/n]" : "Continue (OK)? [Y/n]") ? 1 : 0;
         } else if (retry) {
             answer = m_retriesLeft > 0 ? 1 : 0;

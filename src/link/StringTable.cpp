@@ -107,6 +107,9 @@ constexpr StringEntry kStrings[] = {
     {20210, "The backup file could not be opened."},
     {20220, "The serial port %s could not be opened.\nThere is no such device."},
     {20221, "The serial port %s could not be opened.\nPermission to use it was denied."},
+    {20223, "To check the cable, connect the programming cable and the flash adapter to the PC, switch the radio OFF "
+            "and press the OK button."},
+    {20224, "The cable check is done. Switch the radio ON again."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},

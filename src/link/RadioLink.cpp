@@ -35,6 +35,17 @@ bool NeedsEchoPacing(const std::vector<uint8_t>& message, uint32_t rate)
     return message.size() > 1 && message[0] == 0xFF && (rate == 19200 || rate == 38400);
 }
 
+// Bytes whose echo a USB adapter may still hold back: as many as the line
+// carries in the adapter's latency and one bus frame. None on a native port.
+uint32_t EchoHeldBack(const CSerialPort& port)
+{
+    const uint32_t delayMs = port.Facts().ReceiveDelayMs();
+    if (delayMs == 0 || port.GetBaudRate() == 0) return 0;
+    constexpr uint32_t kBitsPerByte = 10;
+    constexpr uint32_t kBusFrameMs = 1;
+    return ((delayMs + kBusFrameMs) * port.GetBaudRate() + 1000 * kBitsPerByte - 1) / (1000 * kBitsPerByte);
+}
+
 }  // namespace
 
 CRadioLink& TheRadioLink()
@@ -74,11 +85,17 @@ void CRadioLink::Send(uint8_t opcode, const uint8_t* payload, uint32_t length)
 
     const std::vector<uint8_t> message = EncodeMessage(opcode, payload, length);
     const bool paced = NeedsEchoPacing(message, m_port->GetBaudRate());
+    // Paced by the echo that is due: through a USB adapter the echo of the
+    // last bytes cannot be back yet, and waiting for it would leave the line
+    // idle for the adapter's latency every third byte. On a native port the
+    // echo of every byte sent is awaited.
+    const uint32_t heldBack = paced ? EchoHeldBack(*m_port) : 0;
     for (uint32_t i = 0; i < message.size(); ++i) {
         m_port->WriteByte(message[i]);
         if (!paced) continue;
+        const uint32_t due = i + 1 > heldBack ? i + 1 - heldBack : 0;
         if (!m_port->WaitForOutputDrained(kDrainLimitMs) ||
-            ((i + 1) % kPacingGroup == 0 && !m_port->WaitForInput(i + 1, kPacingEchoLimitMs))) {
+            ((i + 1) % kPacingGroup == 0 && due != 0 && !m_port->WaitForInput(due, kPacingEchoLimitMs))) {
             m_status = LinkNoResponse;
             return;
         }

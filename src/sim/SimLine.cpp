@@ -49,9 +49,10 @@ bool SimLine::OpenHost()
     m_hostTxPending = 0;
     ++m_hostTxGeneration;
     m_hostInRequest = false;
-    // Opening resets the adapter's buffers.
+    // Opening resets the adapter's buffers and its timer.
     m_packet.clear();
     ++m_packetGeneration;
+    m_timerBaseUs = m_events.Now();
     return true;
 }
 
@@ -193,7 +194,12 @@ void SimLine::Deliver(uint8_t byte)
         return;
     }
     if (m_packet.empty()) {
-        m_events.Schedule(m_events.Now() + uint64_t{m_latencyMs} * 1000, [this, generation = m_packetGeneration] {
+        // The latency timer runs on its own and restarts with every packet
+        // sent: the bytes go with its next expiry.
+        const uint64_t periodUs = std::max<uint64_t>(uint64_t{m_latencyMs} * 1000, 1);
+        const uint64_t now = m_events.Now();
+        const uint64_t expiry = m_timerBaseUs + ((now - std::min(now, m_timerBaseUs)) / periodUs + 1) * periodUs;
+        m_events.Schedule(expiry, [this, generation = m_packetGeneration] {
             if (generation == m_packetGeneration) FlushAdapter();
         });
     }
@@ -204,6 +210,7 @@ void SimLine::Deliver(uint8_t byte)
 void SimLine::FlushAdapter()
 {
     ++m_packetGeneration;
+    m_timerBaseUs = m_events.Now();
     if (m_packet.empty()) return;
     // Transfers keep their order whatever their jitter.
     const uint64_t at = std::max(m_events.Now() + SimTransferJitterUs(*m_adapter, ++m_transfers), m_lastTransferUs);

@@ -123,6 +123,7 @@ private:
     bool m_lowLatency = false;
     std::vector<uint8_t> m_packet;
     uint32_t m_packetGeneration = 0;
+    uint64_t m_timerBaseUs = 0; // when the latency timer last restarted
     uint64_t m_transfers = 0;
     uint64_t m_lastTransferUs = 0;
     std::string m_lastReport;

@@ -8,8 +8,10 @@ namespace vantrel {
 // A USB serial adapter between the host and the cable, as the common chips
 // behave: what the line delivers waits in the adapter until a packet is full
 // or the adapter's latency timer runs out, and then reaches the host's receive
-// queue in one transfer, a little later by the bus's own jitter. Breaks are
-// reported with the packets, once per latency period while the line is held.
+// queue in one transfer, a little later by the bus's own jitter. The timer
+// runs by itself and restarts with every packet sent, so a byte waits between
+// nothing and a whole period. Breaks are reported with the packets, once per
+// latency period while the line is held.
 struct SimUsbAdapter {
     static constexpr uint32_t kLowLatencyMs = 1;
 

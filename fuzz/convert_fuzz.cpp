@@ -13,8 +13,8 @@
 
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/CodeplugConversion.h"
-#include "upgrade/CodeplugLayout.h"
-#include "upgrade/CodeplugValidator.h"
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/CodeplugValidator.h"
 
 #include <algorithm>
 #include <cstdint>

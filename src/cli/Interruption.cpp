@@ -1,38 +1,6 @@
 #include "cli/Interruption.h"
 
-#include "platform/StopRequest.h"
-
 namespace vantrel {
-namespace {
-
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-extern "C" void OnStopSignal(int)
-{
-    RequestStop();
-}
-
-} // namespace
-
-ScopedStopSignals::ScopedStopSignals()
-{
-    ClearStopRequest();
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a wait at the terminal ends at once. The handler is
-    // reset by the first signal, so a second one ends the program.
-    action.sa_flags = SA_RESETHAND;
-    for (int i = 0; i < 3; ++i)
-        sigaction(kStopSignals[i], &action, &m_previous[i]);
-}
-
-ScopedStopSignals::~ScopedStopSignals()
-{
-    for (int i = 0; i < 3; ++i)
-        sigaction(kStopSignals[i], &m_previous[i], nullptr);
-    ClearStopRequest();
-}
 
 std::string UpgradeStandingText(UpgradeStage stage)
 {

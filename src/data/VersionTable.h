@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/ModelTable.h"
-#include "upgrade/UpgradePlan.h"
+#include "data/UpgradePlan.h"
 
 #include <array>
 #include <string>

@@ -1,13 +1,13 @@
 #include "flash/CodeplugWriter.h"
-#include "upgrade/UpgradeBackup.h"
+#include "codeplug/UpgradeBackup.h"
 
 #include "flash/CodeplugMerge.h"
 #include "images/SRecordFile.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "operations/EepromBackup.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/EepromBackup.h"
+#include "codeplug/CodeplugLayout.h"
 
 #include <memory>
 #include <new>

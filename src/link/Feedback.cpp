@@ -49,9 +49,9 @@ uint32_t PortOpenFailureId(OpenError cause)
 {
     switch (cause) {
     case OpenError::NoSuchDevice:
-        return 20220;
+        return 20270;
     case OpenError::PermissionDenied:
-        return 20221;
+        return 20271;
     default:
         return 20001;
     }

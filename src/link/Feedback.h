@@ -44,6 +44,9 @@ public:
     // (PortOpenFailureText), and the platform's reason (failure.message) for
     // front ends that can show it.
     virtual void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) = 0;
+    // A file that keeps what a run is about to overwrite in a radio (an EEPROM
+    // backup, undo data) was saved; the operator is told where by a note too.
+    virtual void BackupSaved(const std::string& /*path*/) {}
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
     // A line of extra information for the operator (where a backup was saved).

@@ -105,11 +105,12 @@ constexpr StringEntry kStrings[] = {
     {20208, "Restoring the radio's EEPROM data failed. Keep the backup file and try again."},
     {20209, "The backup file is damaged or incomplete. Nothing was written to the radio."},
     {20210, "The backup file could not be opened."},
-    {20220, "The serial port %s could not be opened.\nThere is no such device."},
-    {20221, "The serial port %s could not be opened.\nPermission to use it was denied."},
-    {20223, "To check the cable, connect the programming cable and the flash adapter to the PC, switch the radio OFF "
+    {20270, "The serial port %s could not be opened.\nThere is no such device."},
+    {20271, "The serial port %s could not be opened.\nPermission to use it was denied."},
+    {20272, "To check the cable, connect the programming cable and the flash adapter to the PC, switch the radio OFF "
             "and press the OK button."},
-    {20224, "The cable check is done. Switch the radio ON again."},
+    {20273, "The cable check is done. Switch the radio ON again."},
+    {20290, "The radio refused the Regional ID read: it answered with a NAK or an unexpected reply."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},

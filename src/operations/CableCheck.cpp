@@ -11,8 +11,8 @@
 namespace vantrel {
 namespace {
 
-constexpr uint32_t kIdSwitchRadioOff = 20223;
-constexpr uint32_t kIdCableCheckDone = 20224;
+constexpr uint32_t kIdSwitchRadioOff = 20272;
+constexpr uint32_t kIdCableCheckDone = 20273;
 constexpr uint32_t kBootstrapRate = 2400;
 constexpr uint32_t kNormalRate = 9600;
 constexpr uint32_t kRounds = 12;

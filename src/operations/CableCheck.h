@@ -33,7 +33,7 @@ struct CableCheckResult {
 // the interface's echo: 8-byte test patterns at 9600 Bd, 2400 Bd and the flash
 // rate must come back unchanged, with nothing else on the line, and in time
 // for the waits of an upgrade. Asks the operator to switch the radio off first
-// (20223) and on again at the end (20224).
+// (20272) and on again at the end (20273).
 CableCheckResult CheckCable(int portIndex, uint32_t flashRate);
 
 // The longest round trip of an 8-byte pattern an upgrade takes: the echo of a

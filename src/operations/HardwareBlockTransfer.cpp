@@ -3,7 +3,7 @@
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 namespace vantrel {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "operations/PatchFile.h"
 
 #include "platform/Files.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 
 #include <algorithm>
 

@@ -1,18 +1,11 @@
 #include "operations/RadioInfoFormat.h"
 
-#include <cstdio>
-
 #include "link/StringTable.h"
 #include "operations/RegionalId.h"
 
-namespace vantrel {
+#include <cstdio>
 
-std::string FormatText(const uint8_t* value, uint32_t length)
-{
-    std::string text;
-    for (uint32_t i = 0; i < length && value[i] != 0; ++i) text += static_cast<char>(value[i]);
-    return text;
-}
+namespace vantrel {
 
 std::string FormatModelNumber(const uint8_t* value, uint32_t length)
 {
@@ -25,8 +18,8 @@ std::string FormatModelNumber(const uint8_t* value, uint32_t length)
 std::string FormatEsn(const uint8_t* value, uint32_t length)
 {
     if (length != 5) return "?";
-    const unsigned serial = (static_cast<unsigned>(value[1] & 0x03) << 16) | (static_cast<unsigned>(value[2]) << 8) |
-                            value[3];
+    const unsigned serial =
+        (static_cast<unsigned>(value[1] & 0x03) << 16) | (static_cast<unsigned>(value[2]) << 8) | value[3];
     char buf[32];
     std::snprintf(buf, sizeof buf, "%03d/%02d/%06ld", value[0], value[1] >> 4, static_cast<long>(serial));
     return buf;
@@ -51,4 +44,4 @@ std::string FormatIcVersions(const uint8_t* value, uint32_t length)
     return text;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -7,9 +7,7 @@
 
 #include <QFileDialog>
 
-#if !defined(_WIN32)
-#include "platform/posix/PosixSerialDevice.h"
-#endif
+#include "platform/SystemSerialDevice.h"
 
 namespace vantrel {
 
@@ -43,9 +41,7 @@ ShellHooks DefaultShellHooks()
     hooks.writeCodeplug = &WriteCodeplug;
     hooks.patchRadio = &RunPatcher;
     hooks.versionTable = &VersionTable;
-#if !defined(_WIN32)
-    hooks.deviceMaker = &MakePosixSerialDevice;
-#endif
+    hooks.deviceMaker = &MakeSystemSerialDevice;
     return hooks;
 }
 

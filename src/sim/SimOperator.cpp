@@ -54,10 +54,10 @@ void SimOperator::OnAnswer(uint32_t id, int answer)
     case 20132:
         ask = Ask::AdapterOff;
         break;
-    case 20223:
+    case 20272:
         ask = answer != 0 ? Ask::RadioOff : Ask::Nothing;
         break;
-    case 20224:
+    case 20273:
         ask = Ask::RadioOn;
         break;
     default:

@@ -1,6 +1,6 @@
 #include "upgrade/CodeplugConversion.h"
 
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 #include "upgrade/ConversionModel.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 #include "upgrade/ConversionModel.h"
 
 #include <array>

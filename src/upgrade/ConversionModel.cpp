@@ -1,6 +1,6 @@
 #include "upgrade/ConversionModel.h"
 
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // parsed into slots, edited, then laid out anew. Records are held in vectors
 // sized to what was read (never more than the image), not at full capacity.
 
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "upgrade/HardwareMigration.h"
 
-#include "upgrade/BlockChecksum.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/BlockChecksum.h"
+#include "codeplug/CodeplugLayout.h"
 
 #include <algorithm>
 #include <array>

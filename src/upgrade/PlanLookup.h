@@ -2,7 +2,7 @@
 
 #include "data/ModelTable.h"
 #include "data/VersionTable.h"
-#include "upgrade/UpgradePlan.h"
+#include "data/UpgradePlan.h"
 
 #include <span>
 #include <string_view>

@@ -5,8 +5,9 @@
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "upgrade/CodeplugLayout.h"
-#include "upgrade/UpgradeBackup.h"
+#include "platform/Files.h"
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/UpgradeBackup.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <filesystem>
@@ -97,7 +98,7 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
     EepromBackup backup;
     std::string why;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(backupPath, ec)) {
+    if (!std::filesystem::is_regular_file(PathFromUtf8(backupPath), ec)) {
         CurrentFeedback().ShowNote("cannot open " + backupPath);
         ShowMessage(kMsgError, kIdBackupUnreadable);
         return RestoreOutcome::Failed;

@@ -1,6 +1,6 @@
 #include "upgrade/UpgradeLengths.h"
 
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 
 namespace vantrel {
 

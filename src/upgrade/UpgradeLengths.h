@@ -1,6 +1,6 @@
 #pragma once
 
-#include "upgrade/UpgradePlan.h"
+#include "data/UpgradePlan.h"
 
 #include <cstdint>
 #include <random>

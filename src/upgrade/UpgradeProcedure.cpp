@@ -10,9 +10,9 @@
 #include "platform/Runtime.h"
 #include "platform/StopRequest.h"
 #include "upgrade/CodeplugConversion.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 #include "upgrade/HardwareMigration.h"
-#include "upgrade/UpgradeBackup.h"
+#include "codeplug/UpgradeBackup.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <cstring>

@@ -1,8 +1,8 @@
 // The command line at a real bench: the cable check, and a run the operator
 // interrupts.
 
-#include "cli/CliRun.h"
 #include "link/Feedback.h"
+#include "support/CliRunner.h"
 
 #include <csignal>
 #include <filesystem>
@@ -12,6 +12,10 @@
 
 namespace vantrel {
 namespace {
+
+using test::CliRun;
+using test::RunCommand;
+using test::TempPath;
 
 struct CableCase {
     const char* name;

@@ -2,12 +2,12 @@
 
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 #include "platform/Files.h"
 #include "sim/CodeplugGenerator.h"
 #include "support/CodeplugFiles.h"
 #include "support/OperationRig.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -281,7 +281,7 @@ TEST(CodeplugWriter, RadioReadFailureOrNoPortWritesNothing)
                   CodeplugWriteOutcome::Failure);
         EXPECT_TRUE(rig.requests.Requests().empty());
         // A simulated radio that cannot be made is no such device.
-        EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20220, 20147}));
+        EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20270, 20147}));
     }
 }
 

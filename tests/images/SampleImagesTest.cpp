@@ -7,7 +7,7 @@
 #include "images/Export.h"
 #include "images/ImageTestSupport.h"
 #include "support/RecordingFeedback.h"
-#include "upgrade/CodeplugValidator.h"
+#include "codeplug/CodeplugValidator.h"
 
 // The sample sources the build puts into the program folder convert into
 // files the upgrade can use.

@@ -3,7 +3,7 @@
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "support/OperationRig.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

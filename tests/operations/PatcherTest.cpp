@@ -1,13 +1,13 @@
 #include "operations/Patcher.h"
 
 #include "link/RadioCommands.h"
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 #include "operations/PatchFile.h"
 #include "platform/Files.h"
 #include "sim/SimProfiles.h"
 #include "sim/SimSamplePatch.h"
 #include "support/OperationRig.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <filesystem>
 #include <functional>
@@ -228,7 +228,7 @@ TEST(Patcher, RadioOutOfReachIsReported)
     OperationRig rig;
     rig.router.SetSlotTarget(0, "sim:nonesuch");
     EXPECT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Failed);
-    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20220, 20150}));
+    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20270, 20150}));
     EXPECT_EQ(CPatcher(0).Undo(), PatchOutcome::Failed);
 }
 

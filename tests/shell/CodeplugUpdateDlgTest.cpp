@@ -8,7 +8,7 @@
 #include "shell/CommandIds.h"
 #include "sim/CodeplugGenerator.h"
 #include "sim/SimBench.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,4 +1,5 @@
 #include "ShellTestSupport.h"
+#include "platform/PortRouter.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadiliftApp.h"
 #include "shell/CommandIds.h"
@@ -23,7 +24,8 @@ QStringList Items(QComboBox* box)
 // not exist; the slots reach their default devices.
 void StandardPorts(FakePorts& ports)
 {
-    ports.results = {{"/dev/ttyS0", PortProbeResult::Opens}, {"/dev/ttyS2", PortProbeResult::Busy}};
+    ports.results = {{PortRouter::DefaultSlotTarget(0), PortProbeResult::Opens},
+                     {PortRouter::DefaultSlotTarget(2), PortProbeResult::Busy}};
 }
 
 } // namespace
@@ -107,7 +109,7 @@ private slots:
         dialog.InitDialog();
         QComboBox* com2 = Control<QComboBox>(dialog, 1021);
         QVERIFY(com2);
-        QCOMPARE(com2->currentText(), QStringLiteral("/dev/ttyS1"));
+        QCOMPARE(com2->currentText().toStdString(), PortRouter::DefaultSlotTarget(1));
         QCOMPARE(Items(com2), (QStringList{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-port0", "sim"}));
 
         com2->setCurrentText(QStringLiteral("sim"));
@@ -122,7 +124,7 @@ private slots:
         dialog.OnOK();
         QCOMPARE(dialog.m_nPortIndex, 1);
         QCOMPARE(dialog.m_slotTargets[1], std::string("sim"));
-        QCOMPARE(dialog.m_slotTargets[3], std::string("/dev/ttyS3"));
+        QCOMPARE(dialog.m_slotTargets[3], PortRouter::DefaultSlotTarget(3));
     }
 
     void showsTheCautionTextAndPicture()

@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(seen.icon, QMessageBox::Critical);
         QCOMPARE(seen.buttons, QMessageBox::Ok);
         QCOMPARE(seen.modality, Qt::WindowModal);
-        QVERIFY(seen.informative.contains(QStringLiteral("dialout")));
+        QVERIFY(seen.informative.contains(QStringLiteral("minicom")));
     }
 
     void waitCursorNestsAndUnwinds()

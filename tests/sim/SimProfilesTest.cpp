@@ -1,6 +1,6 @@
 #include "sim/SimProfiles.h"
 
-#include "upgrade/CodeplugValidator.h"
+#include "codeplug/CodeplugValidator.h"
 
 #include <gtest/gtest.h>
 

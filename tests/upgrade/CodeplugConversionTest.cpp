@@ -1,7 +1,7 @@
 #include "sim/CodeplugGenerator.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 #include "upgrade/CodeplugTestSupport.h"
-#include "upgrade/CodeplugValidator.h"
+#include "codeplug/CodeplugValidator.h"
 #include "upgrade/HardwareMigration.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/CodeplugConversion.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 
 #include <cstdint>
 #include <span>

@@ -1,5 +1,5 @@
 #include "sim/CodeplugGenerator.h"
-#include "upgrade/BlockChecksum.h"
+#include "codeplug/BlockChecksum.h"
 #include "upgrade/CodeplugConversion.h"
 #include "upgrade/CodeplugTestSupport.h"
 

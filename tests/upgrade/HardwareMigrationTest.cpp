@@ -1,9 +1,9 @@
 #include "upgrade/HardwareMigration.h"
 
 #include "sim/CodeplugGenerator.h"
-#include "upgrade/BlockChecksum.h"
-#include "upgrade/CodeplugLayout.h"
-#include "upgrade/CodeplugValidator.h"
+#include "codeplug/BlockChecksum.h"
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/CodeplugValidator.h"
 
 #include <gtest/gtest.h>
 #include <numeric>

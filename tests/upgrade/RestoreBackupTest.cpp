@@ -1,8 +1,8 @@
 #include "upgrade/RestoreBackup.h"
 
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 #include "platform/Files.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 #include "upgrade/UpgradeRig.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include "data/ModelTable.h"
 #include "platform/Files.h"
 #include "upgrade/CodeplugConversion.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/CodeplugLayout.h"
 #include "upgrade/HardwareMigration.h"
 
 #include <algorithm>

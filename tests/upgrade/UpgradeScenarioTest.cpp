@@ -1,7 +1,7 @@
 #include "data/ModelTable.h"
 #include "link/Feedback.h"
-#include "operations/EepromBackup.h"
-#include "upgrade/CodeplugLayout.h"
+#include "codeplug/EepromBackup.h"
+#include "codeplug/CodeplugLayout.h"
 #include "upgrade/UpgradeExpectations.h"
 #include "upgrade/UpgradeLengths.h"
 #include "upgrade/UpgradeRig.h"
@@ -199,7 +199,7 @@ TEST(UpgradeScenarios, NormalModeChecksStopTheRunBeforeTheBootcode)
     const Scenario scenarios[] = {
         {.name = "port cannot be opened",
          .setup = [](UpgradeRig& rig) { rig.router.SetSlotTarget(0, "/nonexistent/vantrel-tty"); },
-         .messages = {20220, 20146}, // why the port did not open, then the summary
+         .messages = {20270, 20146}, // why the port did not open, then the summary
          .left = Left::Untouched},
         {.name = "battery low", .profile = "low-battery", .messages = {20148}, .left = Left::Untouched},
         {.name = "battery item unanswered", .faults = Fault("silence@1"), .messages = {20148}, .left = Left::Untouched},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operations/EepromBackup.h"
+#include "codeplug/EepromBackup.h"
 
 #include <string>
 

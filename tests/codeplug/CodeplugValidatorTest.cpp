@@ -1,4 +1,4 @@
-#include "upgrade/CodeplugValidator.h"
+#include "codeplug/CodeplugValidator.h"
 
 #include "sim/CodeplugGenerator.h"
 #include "upgrade/CodeplugTestSupport.h"

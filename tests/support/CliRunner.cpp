@@ -1,4 +1,4 @@
-#pragma once
+#include "support/CliRunner.h"
 
 #include "cli/Cli.h"
 #include "support/StreamText.h"
@@ -6,18 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
 
-namespace vantrel {
+namespace vantrel::test {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-inline CliRun RunCommand(std::vector<std::string> args)
+CliRun RunCommand(std::vector<std::string> args)
 {
     args.insert(args.begin(), "vantrel-cli");
     std::vector<const char*> argv;
@@ -27,19 +19,19 @@ inline CliRun RunCommand(std::vector<std::string> args)
     std::FILE* err = std::tmpfile();
     CliRun run;
     run.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
-    run.out = test::StreamText(out);
-    run.err = test::StreamText(err);
+    run.out = StreamText(out);
+    run.err = StreamText(err);
     std::fclose(out);
     std::fclose(err);
     return run;
 }
 
-inline std::string TempPath(const std::string& name)
+std::string TempPath(const std::string& name)
 {
     const auto path = std::filesystem::temp_directory_path() /
                       ("vantrel-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name);
-    std::filesystem::remove(path);
+    std::filesystem::remove_all(path);
     return path.string();
 }
 
-} // namespace vantrel
+} // namespace vantrel::test

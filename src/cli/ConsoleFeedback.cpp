@@ -156,4 +156,11 @@ void ConsoleFeedback::ShowNote(const std::string& text)
     DrawBar();
 }
 
+void ConsoleFeedback::ShowFailureNote(const std::string& text)
+{
+    ClearBarLine();
+    PrintLine(m_err, TerminalText(text));
+    DrawBar();
+}
+
 }  // namespace vantrel

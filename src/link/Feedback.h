@@ -51,6 +51,9 @@ public:
     virtual void EndWaitCursor() {}
     // A line of extra information for the operator (where a backup was saved).
     virtual void ShowNote(const std::string& /*text*/) {}
+    // A note that says what went wrong (why a codeplug was refused): shown
+    // with the operation's failure, where errors go.
+    virtual void ShowFailureNote(const std::string& text) { ShowNote(text); }
 };
 
 // A sink that shows nothing and answers every question with OK / Retry.

@@ -105,6 +105,9 @@ constexpr StringEntry kStrings[] = {
     {20208, "Restoring the radio's EEPROM data failed. Keep the backup file and try again."},
     {20209, "The backup file is damaged or incomplete. Nothing was written to the radio."},
     {20210, "The backup file could not be opened."},
+    {20211, "The firmware file holds no data to flash. The radio was not erased."},
+    {20212, "The firmware file writes some flash addresses more than once. The radio was not erased."},
+    {20213, "The S-record source holds no data records, so no binary file was written."},
     {20270, "The serial port %s could not be opened.\nThere is no such device."},
     {20271, "The serial port %s could not be opened.\nPermission to use it was denied."},
     {20272, "To check the cable, connect the programming cable and the flash adapter to the PC, switch the radio OFF "

@@ -11,6 +11,7 @@
 #include "upgrade/UpgradeLengths.h"
 
 #include <filesystem>
+#include <vector>
 
 namespace vantrel {
 namespace {
@@ -27,6 +28,19 @@ constexpr uint32_t kIdBackupDamaged = 20209;
 constexpr uint32_t kIdBackupUnreadable = 20210;
 constexpr uint32_t kEepromSize = 0x8000;
 
+bool InEeprom(uint32_t start, size_t count)
+{
+    return start < kEepromSize && count <= kEepromSize - start;
+}
+
+// Every run of a backup, the main one first.
+std::vector<EepromRun> RunsOf(const EepromBackup& backup)
+{
+    std::vector<EepromRun> runs{{backup.start, backup.bytes}};
+    runs.insert(runs.end(), backup.moreRuns.begin(), backup.moreRuns.end());
+    return runs;
+}
+
 // A backup of EEPROM data taken before a write, inside the radio's EEPROM. One
 // that starts at address 0 (an upgrade's) must begin with a whole hardware
 // codeplug of a length the radio can have.
@@ -36,7 +50,10 @@ bool IsRestorable(const EepromBackup& backup, std::string& why)
         why = "it holds undo data of a patch, not EEPROM data to restore";
         return false;
     }
-    if (backup.start >= kEepromSize || backup.bytes.size() > kEepromSize - backup.start) {
+    bool inside = InEeprom(backup.start, backup.bytes.size());
+    for (const EepromRun& run : backup.moreRuns)
+        inside = inside && InEeprom(run.start, run.bytes.size());
+    if (!inside) {
         why = "it reaches beyond the radio's EEPROM";
         return false;
     }
@@ -68,6 +85,11 @@ SaveResult SaveCurrentData(const EepromBackup& backup, int portIndex, uint32_t f
     current.bytes.resize(backup.bytes.size());
     if (!ReadMemoryRange(current.bytes.data(), backup.start, static_cast<uint32_t>(current.bytes.size())))
         return SaveResult::ReadFailed;
+    for (const EepromRun& run : backup.moreRuns) {
+        EepromRun& now = current.moreRuns.emplace_back(EepromRun{run.start, std::vector<uint8_t>(run.bytes.size())});
+        if (!ReadMemoryRange(now.bytes.data(), run.start, static_cast<uint32_t>(now.bytes.size())))
+            return SaveResult::ReadFailed;
+    }
     return SaveUpgradeBackup(current).empty() ? SaveResult::SaveFailed : SaveResult::Saved;
 }
 
@@ -75,11 +97,15 @@ bool WriteWithRetries(const EepromBackup& backup, CFlashLoader& loader, int port
 {
     bool ok = false;
     CRadioConnection connection(portIndex, flashRate, ok);
+    const std::vector<EepromRun> runs = RunsOf(backup);
     for (;;) {
         if (ok) {
             SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
-            if (WriteMemoryRange(backup.bytes.data(), backup.start, static_cast<uint32_t>(backup.bytes.size())))
-                return true;
+            bool written = true;
+            for (const EepromRun& run : runs)
+                written =
+                    written && WriteMemoryRange(run.bytes.data(), run.start, static_cast<uint32_t>(run.bytes.size()));
+            if (written) return true;
         }
         if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
         ShowMessage(kMsgWarning, kIdRetryFlashing);

@@ -9,12 +9,13 @@
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "platform/StopRequest.h"
-#include "upgrade/CodeplugConversion.h"
 #include "codeplug/CodeplugLayout.h"
-#include "upgrade/HardwareMigration.h"
 #include "codeplug/UpgradeBackup.h"
+#include "upgrade/UpgradeImage.h"
 #include "upgrade/UpgradeLengths.h"
+#include "upgrade/UpgradePreflight.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <span>
@@ -85,13 +86,19 @@ private:
     bool WritesImage() const { return m_plan.hardwareCodeplug != 0 || m_plan.applicationCodeplug != 0; }
     uint32_t MarkerAddress() const { return m_phase3 ? kPhase3MarkerAddress : kPhase12MarkerAddress; }
 
+    std::string EepromDataPath() const
+    {
+        return m_settings.programFolder + ModelTableRow(m_lookup.modelRow).eepromDataFile;
+    }
+
     void CheckRadio();
     void ReadLengths();
+    void CheckFiles();
+    void SaveBackup();
     void SetMarkers();
     bool DownloadBootcode(); // false: the operator cancelled
     void RestoreMarkerAfterCancel();
     void ReadImage();
-    void SaveBackup();
     void MigrateImage();
     void WriteImage(CRadioConnection& connection);
     void FlashFirmware();
@@ -114,9 +121,12 @@ private:
     uint8_t m_marker = 0;
     bool m_markerInverted = false;
     uint8_t m_tagByte = 0;
+    uint8_t m_heldTag = 0; // the byte the radio held at the tag address before the run
     std::vector<uint8_t> m_image = std::vector<uint8_t>(kImageSize, 0);
-    EepromBackup m_backup; // who the radio is, then its EEPROM data
+    std::vector<uint8_t> m_eepromData; // the model's EEPROM data file, as checked before the run
+    EepromBackup m_backup;             // who the radio is, then its EEPROM data
     std::string m_backupPath;
+    uint32_t m_backupEnd = 0; // the backup holds addresses [0, m_backupEnd)
     UpgradeStage m_stage = UpgradeStage::Checking;
 };
 
@@ -133,6 +143,10 @@ UpgradeResult CUpgradeRun::Run()
                                                   normal.Port().LastOpenError());
         if (m_ok) CheckRadio();
         if (m_ok) ReadLengths();
+        // Nothing is written until every file of the run has been checked
+        // and every byte the run will write has been saved.
+        if (m_ok) CheckFiles();
+        if (m_ok) SaveBackup();
         if (m_ok) SetMarkers();
     }
     if (m_ok) {
@@ -144,7 +158,6 @@ UpgradeResult CUpgradeRun::Run()
         }
     }
     if (m_ok) ReadImage();
-    if (m_ok && WritesImage()) SaveBackup();
     if (m_ok) {
         CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
         if (m_ok) MigrateImage();
@@ -217,6 +230,63 @@ void CUpgradeRun::ReadLengths()
     if (m_imageLength == 0) m_ok = false;
 }
 
+void CUpgradeRun::CheckFiles()
+{
+    UpgradeNeeds needs;
+    needs.files = m_files;
+    needs.flashesFirmware = m_plan.firmware != 0;
+    needs.eepromDataPath = EepromDataPath();
+    if (ShowFileProblem(CheckUpgradeNeeds(needs, m_eepromData))) m_ok = false;
+}
+
+void CUpgradeRun::SaveBackup()
+{
+    // The byte the tag goes to is saved, and the tag chosen differs from it.
+    if (!ReadByteAt(kTagByteAddress, m_heldTag)) {
+        m_ok = false;
+        return;
+    }
+    std::vector<uint8_t> saved;
+    // Without an image the run writes only the marker.
+    uint32_t end = MarkerAddress() + 1u;
+    if (WritesImage()) {
+        SendProgress(WM_PROGRESS_TEXT, kIdReadingEeprom);
+        saved.resize(m_imageLength);
+        if (!ReadMemoryRange(saved.data(), 0, m_imageLength)) {
+            m_ok = false;
+            return;
+        }
+        // The codeplug steps on a copy tell how much the run will write, and
+        // refuse a codeplug they cannot take while the radio is still as it was.
+        std::vector<uint8_t> trial(kImageSize, 0);
+        std::copy(saved.begin(), saved.end(), trial.begin());
+        const PreparedImage prepared =
+            PrepareUpgradeImage(trial, m_imageLength, m_plan, m_phase3, m_lookup.column, m_eepromData);
+        if (prepared.refused) {
+            CurrentFeedback().ShowFailureNote(prepared.refusal + " Nothing was written to the radio.");
+            m_ok = false;
+            return;
+        }
+        if (!prepared.damagedBlocks.empty()) CurrentFeedback().ShowNote(DamagedBlocksNote(prepared.damagedBlocks));
+        end = std::max({m_imageLength, prepared.length, kPhase3MarkerAddress + 1u});
+    }
+    if (end > saved.size()) {
+        const uint32_t from = static_cast<uint32_t>(saved.size());
+        saved.resize(end);
+        if (!ReadMemoryRange(saved.data() + from, from, end - from)) {
+            m_ok = false;
+            return;
+        }
+    }
+    m_backup.kind = EepromBackupKind::Backup;
+    m_backup.start = 0;
+    m_backup.bytes = std::move(saved);
+    m_backup.moreRuns = {{kTagByteAddress, {m_heldTag}}};
+    m_backupPath = SaveUpgradeBackup(m_backup);
+    if (m_backupPath.empty()) m_ok = false;
+    m_backupEnd = end;
+}
+
 void CUpgradeRun::SetMarkers()
 {
     m_stage = UpgradeStage::Marked;
@@ -232,7 +302,7 @@ void CUpgradeRun::SetMarkers()
         }
         m_markerInverted = true;
     }
-    m_tagByte = m_tags.Next();
+    m_tagByte = m_tags.NextDifferentFrom(m_heldTag);
     if (!WriteByteAt(kTagByteAddress, m_tagByte)) m_ok = false;
 }
 
@@ -280,55 +350,39 @@ void CUpgradeRun::ReadImage()
     m_bytesRead = m_imageLength;
 }
 
-void CUpgradeRun::SaveBackup()
-{
-    // The radio's data as it was before this run: the marker byte goes back
-    // to the value it had before the run inverted it.
-    std::vector<uint8_t> before(m_image.begin(), m_image.begin() + m_bytesRead);
-    if (m_markerInverted && MarkerAddress() < before.size())
-        before[MarkerAddress()] = static_cast<uint8_t>(255 - m_marker);
-    m_backup.kind = EepromBackupKind::Backup;
-    m_backup.start = 0;
-    m_backup.bytes = std::move(before);
-    m_backupPath = SaveUpgradeBackup(m_backup);
-    if (m_backupPath.empty()) m_ok = false;
-}
-
 void CUpgradeRun::MigrateImage()
 {
+    // The file is read again: it may have changed since the check.
     std::vector<uint8_t> data;
-    const std::string dataPath = m_settings.programFolder + ModelTableRow(m_lookup.modelRow).eepromDataFile;
-    if (!ReadWholeFile(dataPath, data) || !IsEepromDataFileLongEnough(data)) {
+    if (CheckEepromDataFile(EepromDataPath(), data).Found()) {
         ShowMessage(kMsgError, kIdOpenEepromData);
         m_ok = false;
         return;
     }
-    const std::span<uint8_t> image(m_image);
-    if (m_plan.applicationCodeplug != 0) {
-        m_imageLength = ConvertApplicationCodeplug(image, m_phase3, m_bytesRead);
-        if (m_imageLength == 0) {
+    const PreparedImage prepared = PrepareUpgradeImage(m_image, m_bytesRead, m_plan, m_phase3, m_lookup.column, data);
+    if (prepared.refused) {
+        CurrentFeedback().ShowFailureNote(prepared.refusal);
+        m_ok = false;
+        return;
+    }
+    if (WritesImage()) {
+        m_imageLength = prepared.length;
+        // Only bytes the backup holds are written.
+        if (m_imageLength > m_backupEnd) {
+            CurrentFeedback().ShowFailureNote(
+                "The image to write is longer than the backup saved before the run; nothing more was written.");
             m_ok = false;
             return;
         }
-    }
-    if (m_plan.hardwareCodeplug != 0 &&
-        MigrateHardwareCodeplug(image, data, m_phase3, m_lookup.column) != HardwareMigrationResult::Done) {
-        m_ok = false;
-        return;
     }
     // A written image carries the new layout, whose marker lies at 683, and
     // overwrites it again; without an image the marker goes back where it was
     // read, and only when this run inverted it.
     if (WritesImage()) {
-        if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) {
-            m_ok = false;
-            return;
-        }
+        if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) m_ok = false;
     } else if (m_markerInverted && !WriteByteAt(MarkerAddress(), static_cast<uint8_t>(255 - m_marker))) {
         m_ok = false;
-        return;
     }
-    if (!PatchFirstBlock(image, data)) m_ok = false;
 }
 
 void CUpgradeRun::WriteImage(CRadioConnection& connection)

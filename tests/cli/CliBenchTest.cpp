@@ -116,7 +116,7 @@ TEST(CliInterruption, ASignalStopsTheRunAtASafePointAndSaysWhereTheRadioStands)
         if (entry.path().extension() == ".0")
             std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
     }
-    ASSERT_EQ(RunCommand({"--folder", folder.string(), "export", "bootcodes"}).status, 0);
+    ASSERT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
     const int listener = AddOperatorActionListener([](uint32_t id, int) {
         if (id == 20133) std::raise(SIGINT);
     });

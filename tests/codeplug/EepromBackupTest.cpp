@@ -27,9 +27,18 @@ std::vector<uint8_t> Encoded(const EepromBackup& b)
     return out;
 }
 
-TEST(EepromBackup, RoundTripsAndRefusesEveryTruncationAndDamage)
+// An upgrade's backup: the image from address 0 and the tag byte far beyond it.
+EepromBackup SampleWithRuns()
 {
-    const EepromBackup sample = Sample();
+    EepromBackup b = Sample();
+    b.start = 0;
+    b.moreRuns = {{0x3FF0, {0x42}}, {0x7000, test::PseudoRandomBytes(256, 6)}};
+    return b;
+}
+
+// The sample comes back from its file; every shorter, longer or damaged file is refused.
+void ExpectRoundTripAndRefusals(const EepromBackup& sample)
+{
     const std::vector<uint8_t> file = Encoded(sample);
     EepromBackup back;
     std::string error;
@@ -50,6 +59,48 @@ TEST(EepromBackup, RoundTripsAndRefusesEveryTruncationAndDamage)
     EXPECT_FALSE(DecodeEepromBackup(longer, back, error));
     EXPECT_NE(error.find("after the checksum"), std::string::npos) << error;
     EXPECT_EQ(back, sample) << "a refused file leaves the result alone";
+}
+
+TEST(EepromBackup, RoundTripsAndRefusesEveryTruncationAndDamage)
+{
+    for (const EepromBackup& sample : {Sample(), SampleWithRuns()}) {
+        SCOPED_TRACE(sample.moreRuns.size());
+        ExpectRoundTripAndRefusals(sample);
+    }
+    // Without further runs the file keeps the first format, byte for byte.
+    EXPECT_EQ(Encoded(Sample())[9], 1);
+    EXPECT_EQ(Encoded(SampleWithRuns())[9], 2);
+}
+
+TEST(EepromBackup, FurtherRunsAreBounded)
+{
+    std::vector<uint8_t> out;
+    std::string error;
+    EepromBackup bad = SampleWithRuns();
+    bad.moreRuns.resize(kBackupMaxMoreRuns + 1, {0x100, {1}});
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+    bad = SampleWithRuns();
+    bad.moreRuns[1].bytes.resize(kBackupMaxMoreRunBytes + 1);
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+    bad = SampleWithRuns();
+    bad.moreRuns[0] = {0xFFFF, {1, 2}};
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+    bad = SampleWithRuns();
+    bad.moreRuns[0].bytes.clear();
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+
+    // A count of further runs or a run length the file cannot hold is refused
+    // before anything is reserved for it.
+    const std::vector<uint8_t> file = Encoded(SampleWithRuns());
+    const size_t runsAt = 8 + 2 + 1 + 11 + 11 + 10 + 4 + 4 + 300;
+    EepromBackup back;
+    for (const auto& [at, value] : std::vector<std::pair<size_t, uint8_t>>{
+             {runsAt, 0}, {runsAt, 5}, {runsAt + 1 + 4 + 2, 0x10}, {runsAt + 1 + 4 + 3, 0x00}}) {
+        std::vector<uint8_t> damaged = file;
+        damaged[at] = value;
+        EXPECT_FALSE(DecodeEepromBackup(damaged, back, error)) << at << " = " << int{value};
+        EXPECT_NE(error.find("further runs"), std::string::npos) << error;
+    }
 }
 
 TEST(EepromBackup, LengthsFromTheFileAreBounded)

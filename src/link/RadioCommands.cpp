@@ -58,7 +58,11 @@ bool RunTransaction(const CommandRule& rule, const uint8_t* payload, uint32_t le
     uint8_t* area = link.PayloadArea();
     bool done = false;
     for (uint32_t attempt = 0; attempt < rule.attempts; ++attempt) {
-        if (attempt != 0) TraceEvent("request sent again, attempt " + std::to_string(attempt + 1));
+        if (attempt != 0) {
+            std::string event = "request sent again, attempt ";
+            event += std::to_string(attempt + 1);
+            TraceEvent(event);
+        }
         link.Send(rule.opcode, payload, length);
         // Without a port every further attempt would only repeat "No serial port assigned."
         if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort || link.Status() == LinkStopped)

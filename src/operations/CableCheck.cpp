@@ -45,9 +45,16 @@ std::string Hex(uint8_t b)
     return text;
 }
 
-std::string AtRate(uint32_t rate)
+// "BEFORE at RATE BdAFTER", built by appending: GCC 12 misreads literal +
+// temporary string at -O3 (-Wrestrict) and the MinGW build stops on it.
+std::string AtRate(const char* before, uint32_t rate, const std::string& after)
 {
-    return " at " + std::to_string(rate) + " Bd";
+    std::string text = before;
+    text += " at ";
+    text += std::to_string(rate);
+    text += " Bd";
+    text += after;
+    return text;
 }
 
 double Median(std::vector<double> values)
@@ -81,24 +88,31 @@ bool CheckRate(const std::string& portName, uint32_t rate, CableRateCheck& check
         uint8_t echo[kPatternBytes] = {};
         const uint32_t got = whole ? port.Read(echo, kPatternBytes) : port.ReadTimed(echo, kPatternBytes, 0);
         if (got == 0) {
-            check.problem = "no echo" + AtRate(rate) + ": the cable or the flash adapter is not connected";
+            check.problem = AtRate("no echo", rate, ": the cable or the flash adapter is not connected");
             return true;
         }
         check.echoSeen = true;
         if (got < kPatternBytes) {
-            check.problem = "the echo" + AtRate(rate) + " lost bytes: " + std::to_string(got) + " of " +
-                            std::to_string(kPatternBytes) + " came back";
+            std::string lost = " lost bytes: ";
+            lost += std::to_string(got);
+            lost += " of ";
+            lost += std::to_string(kPatternBytes);
+            lost += " came back";
+            check.problem = AtRate("the echo", rate, lost);
             return true;
         }
         for (uint32_t i = 0; i < kPatternBytes; ++i) {
             if (echo[i] != sent[i]) {
-                check.problem =
-                    "the echo" + AtRate(rate) + " is garbled: " + Hex(sent[i]) + " came back as " + Hex(echo[i]);
+                std::string garbled = " is garbled: ";
+                garbled += Hex(sent[i]);
+                garbled += " came back as ";
+                garbled += Hex(echo[i]);
+                check.problem = AtRate("the echo", rate, garbled);
                 return true;
             }
         }
         if (port.WaitForInput(1, kQuietMs + facts.ReceiveDelayMs())) {
-            check.problem = "something besides the cable answers" + AtRate(rate) + ": is the radio switched off?";
+            check.problem = AtRate("something besides the cable answers", rate, ": is the radio switched off?");
             return true;
         }
         trips.push_back(tripMs);
@@ -144,7 +158,7 @@ CableCheckResult CheckCable(int portIndex, uint32_t flashRate)
                 char text[160];
                 std::snprintf(text, sizeof text,
                               "the echo%s took up to %.1f ms, more than the %.0f ms an upgrade waits for it",
-                              AtRate(check.rate).c_str(), check.worstMs, kCableRoundTripLimitMs);
+                              AtRate("", check.rate, "").c_str(), check.worstMs, kCableRoundTripLimitMs);
                 result.reason = text;
             }
         }

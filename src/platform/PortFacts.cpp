@@ -16,10 +16,15 @@ std::string AdapterNote(const PortFacts& facts)
     case LowLatency::NotApplicable:
         break;
     }
-    if (facts.latencyMs != 0)
-        note += ", latency timer " + std::to_string(facts.latencyMs) + " ms";
-    else
-        note += ", latency timer unknown (taken as " + std::to_string(PortFacts::kDefaultUsbLatencyMs) + " ms)";
+    if (facts.latencyMs != 0) {
+        note += ", latency timer ";
+        note += std::to_string(facts.latencyMs);
+        note += " ms";
+    } else {
+        note += ", latency timer unknown (taken as ";
+        note += std::to_string(PortFacts::kDefaultUsbLatencyMs);
+        note += " ms)";
+    }
     return note;
 }
 

@@ -118,9 +118,15 @@ bool ParseOne(std::string_view item, SimFault& fault, std::string& error)
         return false;
     }
     if (kind->takesPause != hasValues || (kind->takesPause && !ParsePause(values, fault))) {
-        error = kind->takesPause ? "fault \"" + std::string(name) + "\" needs its pause: " + std::string(name) +
-                                       ":MS[:BYTE] with MS and BYTE from 1"
-                                 : "fault \"" + std::string(name) + "\" takes no value";
+        error = "fault \"";
+        error += name;
+        if (kind->takesPause) {
+            error += "\" needs its pause: ";
+            error += name;
+            error += ":MS[:BYTE] with MS and BYTE from 1";
+        } else {
+            error += "\" takes no value";
+        }
         return false;
     }
     if (at == std::string_view::npos) {
@@ -157,7 +163,9 @@ bool ParseOne(std::string_view item, SimFault& fault, std::string& error)
         return false;
     }
     if (rangeGiven && !ParseRange(when, fault)) {
-        error = "bad count in \"" + std::string(item) + "\" (use N, N-M, N- or *, optionally /STEP; counts start at 1)";
+        error = "bad count in \"";
+        error += item;
+        error += "\" (use N, N-M, N- or *, optionally /STEP; counts start at 1)";
         return false;
     }
     return true;

@@ -17,7 +17,9 @@ bool ParseSimAdapter(const std::string& text, bool& present, SimUsbAdapter& adap
         present = true;
         parsed.honoursLowLatency = kind == "usb";
     } else {
-        error = "unknown adapter \"" + std::string(kind) + "\" (use native, usb or usb-default)";
+        error = "unknown adapter \"";
+        error += kind;
+        error += "\" (use native, usb or usb-default)";
         return false;
     }
     if (colon != std::string_view::npos) {

@@ -100,4 +100,4 @@ done
 "$bin/vantrel-cli" --data-dir "$work/data" history
 records=$("$bin/vantrel-cli" --data-dir "$work/data" history --csv | tail -n +2 | grep -c ',upgrade,.*,succeeded,' || true)
 echo "upgrades recorded as succeeded: $records of 5 (one alone, four together)"
-[ "$failed" -eq 0 ] && [ "$twice" -eq 1 ] && grep -q "in use by another program" "$work/twice.out" && [ "$records" -eq 5 ]
+[ "$failed" -eq 0 ] && [ "$twice" -eq 1 ] && grep -q "It may be in use by another program." "$work/twice.out" && [ "$records" -eq 5 ]

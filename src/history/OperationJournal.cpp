@@ -10,7 +10,6 @@
 namespace vantrel {
 namespace {
 
-constexpr uint32_t kIdPortOpenFailure = 20001;
 constexpr uint32_t kIdHistoryNotWritten = 20256;
 constexpr uint32_t kIdHistorySetAside = 20257;
 
@@ -151,11 +150,11 @@ int COperationJournal::ShowMessageBoxText(int kind, uint32_t id, const std::stri
     return m_forward->ShowMessageBoxText(kind, id, text);
 }
 
-void COperationJournal::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
+void COperationJournal::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
-    NoteResult(kMsgError, kIdPortOpenFailure, PortOpenFailureText(portName));
-    if (!detail.empty()) HistoryNoteDetail(detail);
-    m_forward->ShowPortOpenFailure(portName, detail);
+    NoteResult(kMsgError, PortOpenFailureId(failure.error), PortOpenFailureText(portName, failure.error));
+    if (!failure.message.empty()) HistoryNoteDetail(failure.message);
+    m_forward->ShowPortOpenFailure(portName, failure);
 }
 
 void COperationJournal::BackupSaved(const std::string& path)

@@ -58,9 +58,21 @@ int AddOperatorActionListener(OperatorActionListener listener)
 
 void RemoveOperatorActionListener(int handle) { Listeners().erase(handle); }
 
-std::string PortOpenFailureText(const std::string& portName)
+uint32_t PortOpenFailureId(OpenError cause)
 {
-    return MessageTextWith(20001, portName);
+    switch (cause) {
+    case OpenError::NoSuchDevice:
+        return 20270;
+    case OpenError::PermissionDenied:
+        return 20271;
+    default:
+        return 20001;
+    }
+}
+
+std::string PortOpenFailureText(const std::string& portName, OpenError cause)
+{
+    return MessageTextWith(PortOpenFailureId(cause), portName);
 }
 
 }  // namespace vantrel

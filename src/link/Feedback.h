@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SerialDevice.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,9 +47,10 @@ public:
     {
         return ShowMessageBox(kind, id);
     }
-    // The separate port-open failure box (text 20001 with the port name).
-    // detail is the platform's reason, for front ends that can show it.
-    virtual void ShowPortOpenFailure(const std::string& portName, const std::string& detail) = 0;
+    // The separate port-open failure box: a headline that names the cause
+    // (PortOpenFailureText), and the platform's reason (failure.message) for
+    // front ends that can show it.
+    virtual void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) = 0;
     // A file that keeps what a run is about to overwrite in a radio (an EEPROM
     // backup, undo data) was saved; the operator is told where by a note too.
     virtual void BackupSaved(const std::string& /*path*/) {}
@@ -65,7 +68,7 @@ class SilentFeedback final : public Feedback {
 public:
     void SendProgress(uint32_t, uint32_t) override {}
     int ShowMessageBox(int, uint32_t) override { return 1; }
-    void ShowPortOpenFailure(const std::string&, const std::string&) override {}
+    void ShowPortOpenFailure(const std::string&, const OpenResult&) override {}
 };
 
 Feedback& CurrentFeedback();
@@ -98,7 +101,9 @@ using OperatorActionListener = std::function<void(uint32_t id, int answer)>;
 int AddOperatorActionListener(OperatorActionListener listener);
 void RemoveOperatorActionListener(int handle);
 
-// Text 20001 with the port name in place of %s.
-std::string PortOpenFailureText(const std::string& portName);
+// The headline of a port-open failure: no such device and a refused permission
+// have their own; a port in use, or any other cause, the classic 20001.
+uint32_t PortOpenFailureId(OpenError cause);
+std::string PortOpenFailureText(const std::string& portName, OpenError cause);
 
 }  // namespace vantrel

@@ -28,6 +28,8 @@ public:
     bool IsOpen() const;
     const OpenResult& LastOpenError() const { return m_openResult; }
     const std::string& PortName() const { return m_portName; }
+    // What kind of port is open (a USB adapter delays what it receives).
+    PortFacts Facts() const;
 
     bool SetBaudRate(uint32_t rate);
     uint32_t GetBaudRate() const { return m_settings.baudRate; }

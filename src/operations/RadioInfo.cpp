@@ -69,7 +69,7 @@ RadioInfoResult ReadItems(int portIndex)
 
     CSerialPort port;
     if (!port.Open(portName, kNormalRate)) {
-        feedback.ShowPortOpenFailure(portName, port.LastOpenError().message);
+        feedback.ShowPortOpenFailure(portName, port.LastOpenError());
         result.outcome = RadioInfoOutcome::PortOpenFailed;
         return result;
     }

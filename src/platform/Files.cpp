@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <random>
 
 #include "platform/SystemFolders.h"
 
@@ -115,7 +116,9 @@ bool CanWriteInFolder(const std::string& folder, std::string& why)
         why = "the folder " + folder + " does not exist and cannot be created";
         return false;
     }
-    const std::string probe = WithSeparator(folder) + ".vantrel-write-test";
+    // A name of its own: programs checking the same folder at once (a bench of
+    // radios) must not remove each other's probe.
+    const std::string probe = WithSeparator(folder) + ".vantrel-write-test-" + std::to_string(std::random_device{}());
     std::FILE* file = OpenFile(probe, "wb");
     if (!file) {
         why = "no file can be created in " + folder;

@@ -89,10 +89,12 @@ int QtFeedback::ShowMessageBoxText(int kind, uint32_t /*id*/, const std::string&
     return answer == QMessageBox::Cancel ? 0 : 1;
 }
 
-void QtFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
+void QtFeedback::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
-    QMessageBox box(QMessageBox::Critical, Text(20000), QString::fromStdString(PortOpenFailureText(portName)),
-                    QMessageBox::Ok, m_frame.data());
+    const std::string& detail = failure.message;
+    QMessageBox box(QMessageBox::Critical, Text(20000),
+                    QString::fromStdString(PortOpenFailureText(portName, failure.error)), QMessageBox::Ok,
+                    m_frame.data());
     box.setWindowModality(m_frame ? Qt::WindowModal : Qt::ApplicationModal);
     // The platform's reason (missing device, permission) is what the operator
     // needs to fix it.

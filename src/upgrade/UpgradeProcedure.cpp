@@ -14,6 +14,7 @@
 #include "link/StringTable.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
+#include "platform/StopRequest.h"
 #include "upgrade/CodeplugConversion.h"
 #include "upgrade/HardwareMigration.h"
 #include "upgrade/UpgradeImage.h"
@@ -134,6 +135,7 @@ private:
     EepromBackup m_backup;             // who the radio is, then its EEPROM data
     std::string m_backupPath;
     uint32_t m_backupEnd = 0; // the backup holds addresses [0, m_backupEnd)
+    UpgradeStage m_stage = UpgradeStage::Checking;
 };
 
 UpgradeResult CUpgradeRun::Run()
@@ -143,6 +145,10 @@ UpgradeResult CUpgradeRun::Run()
 
     {
         CRadioConnection normal(m_settings.portIndex, kNormalRate, m_ok);
+        // Why the port did not open, before the run's own summary.
+        if (!m_ok)
+            CurrentFeedback().ShowPortOpenFailure(PortNameFromIndex(m_settings.portIndex),
+                                                  normal.Port().LastOpenError());
         if (m_ok) CheckRadio();
         if (m_ok) ReadLengths();
         // Nothing is written until every file of the run has been checked
@@ -153,9 +159,10 @@ UpgradeResult CUpgradeRun::Run()
     }
     if (m_ok) {
         CurrentClock().Sleep(kBeforeBootcodeMs);
+        m_stage = UpgradeStage::Bootstrap;
         if (!DownloadBootcode()) {
             RestoreMarkerAfterCancel();
-            return {UpgradeOutcome::Cancelled, 0, m_backupPath};
+            return {UpgradeOutcome::Cancelled, 0, m_backupPath, UpgradeStage::Marked};
         }
     }
     if (m_ok) ReadImage();
@@ -164,17 +171,21 @@ UpgradeResult CUpgradeRun::Run()
         if (m_ok) MigrateImage();
         if (m_ok && WritesImage()) WriteImage(loader);
     }
-    if (m_ok && m_plan.firmware != 0) FlashFirmware();
+    if (m_ok && m_plan.firmware != 0) {
+        m_stage = UpgradeStage::Flashing;
+        FlashFirmware();
+    }
     if (m_ok) ResetRadioAtFlashRate();
+    if (m_ok) m_stage = UpgradeStage::Done;
 
     SendProgress(WM_PROGRESS_CLOSE);
     if (m_ok) {
         NoteVersionsAfter();
         ShowMessage(kMsgInformation, kIdUpgradeDone);
-        return {UpgradeOutcome::Succeeded, 0, m_backupPath};
+        return {UpgradeOutcome::Succeeded, 0, m_backupPath, m_stage};
     }
     ShowMessage(kMsgError, kIdUpgradeFailed + static_cast<uint32_t>(m_errorIndex));
-    return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath};
+    return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath, m_stage};
 }
 
 void CUpgradeRun::CheckRadio()
@@ -287,6 +298,7 @@ void CUpgradeRun::SaveBackup()
 
 void CUpgradeRun::SetMarkers()
 {
+    m_stage = UpgradeStage::Marked;
     if (!ReadByteAt(MarkerAddress(), m_marker)) {
         m_ok = false;
         return;
@@ -307,6 +319,11 @@ bool CUpgradeRun::DownloadBootcode()
 {
     if (m_loader->LoadBootcode(true)) return true;
     if (m_loader->cancelled) return false;
+    // A stopped run asks the operator for nothing more.
+    if (StopRequested()) {
+        m_ok = false;
+        return true;
+    }
     ShowMessage(kMsgWarning, kIdBootcodeRetry);
     m_ok = m_loader->LoadBootcode(false);
     return true;
@@ -379,6 +396,7 @@ void CUpgradeRun::MigrateImage()
 
 void CUpgradeRun::WriteImage(CRadioConnection& connection)
 {
+    m_stage = UpgradeStage::EepromWriting;
     for (;;) {
         if (m_ok) {
             SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
@@ -395,7 +413,7 @@ void CUpgradeRun::WriteImage(CRadioConnection& connection)
                 return;
             }
         }
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
+        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
             m_ok = false;
             return;
         }
@@ -411,7 +429,7 @@ void CUpgradeRun::FlashFirmware()
 {
     for (;;) {
         if (m_ok && m_loader->FlashFirmware()) return;
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
+        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
             m_ok = false;
             return;
         }

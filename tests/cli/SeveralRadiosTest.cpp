@@ -120,7 +120,7 @@ TEST(SeveralRadios, APortOpenedTwiceIsRefusedInUseWhileTheOtherRunsGoOn)
     EXPECT_EQ(twice->Wait(), 1);
     EXPECT_NE(twice->Err().find("could not be opened.\nIt may be in use by another program."), std::string::npos)
         << twice->Err();
-    EXPECT_NE(twice->Err().find("(in use by another program)"), std::string::npos) << twice->Err();
+    EXPECT_NE(twice->Err().find("(in use by "), std::string::npos) << twice->Err();
     EXPECT_TRUE(runs[0]->HasOpen(radios[0]->Link())) << "the refusal came while the first run went on";
 
     for (auto& run : runs) {

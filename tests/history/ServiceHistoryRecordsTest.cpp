@@ -86,7 +86,7 @@ TEST(ServiceHistoryRecords, EveryRadioCommandAddsExactlyOneTrueRecord)
         {"unpatch", {"unpatch"}, 0,                              "unpatch", O::Succeeded, 20163, 9600, true, true, nullptr},
         {"radio silent", {"--sim-fault", "silence@1", "info"}, 1, "info", O::Failed, 20157, 9600, false, false, nullptr},
         {"no such port", {"--port", "/dev/vantrel-no-such-port", "info"}, 1,
-                                                                 "info", O::Failed, 20001, 9600, false, false, nullptr},
+                                                                 "info", O::Failed, 20270, 9600, false, false, nullptr},
         // The radio's data are saved before the bootcode goes out: a backup though the upgrade failed.
         {"upgrade, radio without power", {"--sim-fault", "power@boot:1-", "upgrade"}, 1,
                                                                  "upgrade", O::Failed, 20146, 38400, true, true, nullptr},

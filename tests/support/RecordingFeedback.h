@@ -31,7 +31,7 @@ public:
     int ShowMessageBox(int kind, uint32_t id) override;
     // Recorded as the box of the id, with the completed text.
     int ShowMessageBoxText(int kind, uint32_t id, const std::string& text) override;
-    void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
+    void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;

@@ -4,6 +4,7 @@
 #include "flash/CodeplugWriter.h"
 #include "operations/Patcher.h"
 #include "platform/Files.h"
+#include "upgrade/RecoverRadio.h"
 #include "upgrade/RestoreBackup.h"
 #include "upgrade/UpgradeProcedure.h"
 
@@ -38,6 +39,28 @@ int RunRestoreCommand(CliSession& session, const std::string& backupPath)
     case RestoreOutcome::Cancelled:
         return kExitCancelled;
     case RestoreOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+int RunRecoverCommand(CliSession& session, const std::string& backupPath, const std::string& selectedFirmware)
+{
+    RecoverySettings settings;
+    settings.portIndex = session.PortIndex();
+    settings.flashRate = session.FlashRate();
+    settings.programFolder = ProgramFolder();
+    settings.backupPath = backupPath;
+    if (!selectedFirmware.empty()) {
+        settings.firmwarePath = selectedFirmware;
+        settings.firmwareSelected = true;
+    }
+    switch (RecoverRadio(settings)) {
+    case RecoveryOutcome::Recovered:
+        return kExitOk;
+    case RecoveryOutcome::Cancelled:
+        return kExitCancelled;
+    case RecoveryOutcome::Failed:
         break;
     }
     return kExitFailed;

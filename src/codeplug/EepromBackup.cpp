@@ -13,8 +13,14 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'N', 'T', 'L', 'B', 'K', 'U', 'P'};
 constexpr uint16_t kFormatVersion = 1;
-// The largest file a valid backup can be: header, three texts, the bytes, the CRC.
-constexpr size_t kMaxFileSize = sizeof kMagic + 2 + 1 + 3 * (1 + kBackupMaxText) + 4 + 4 + kBackupAddressSpace + 4;
+constexpr uint16_t kLookupFormatVersion = 2; // adds the part number and the platform
+// The largest file a valid backup can be: header, four texts, the platform, the bytes, the CRC.
+constexpr size_t kMaxFileSize = sizeof kMagic + 2 + 1 + 4 * (1 + kBackupMaxText) + 1 + 4 + 4 + kBackupAddressSpace + 4;
+
+bool KeepsLookupIdentity(const EepromBackup& backup)
+{
+    return !backup.codeplugPartNumber.empty() || backup.platform != BackupPlatform::Unknown;
+}
 constexpr int kMaxNameTries = 100;
 
 uint32_t Crc32(std::span<const uint8_t> bytes)
@@ -97,7 +103,8 @@ std::string ItemText(uint8_t item)
 bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, std::string& error)
 {
     out.clear();
-    for (const std::string* text : {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion}) {
+    for (const std::string* text :
+         {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion, &backup.codeplugPartNumber}) {
         if (text->size() > kBackupMaxText) {
             error = "an identity text is longer than a radio gives";
             return false;
@@ -108,13 +115,22 @@ bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, s
         error = "the saved range lies outside the EEPROM";
         return false;
     }
+    // A backup without the lookup identity keeps the first format, byte for byte.
+    const bool lookup = KeepsLookupIdentity(backup);
+    const uint16_t version = lookup ? kLookupFormatVersion : kFormatVersion;
     out.insert(out.end(), std::begin(kMagic), std::end(kMagic));
-    out.push_back(static_cast<uint8_t>(kFormatVersion >> 8));
-    out.push_back(static_cast<uint8_t>(kFormatVersion & 0xFF));
+    out.push_back(static_cast<uint8_t>(version >> 8));
+    out.push_back(static_cast<uint8_t>(version & 0xFF));
     out.push_back(static_cast<uint8_t>(backup.kind));
-    for (const std::string* text : {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion}) {
-        out.push_back(static_cast<uint8_t>(text->size()));
-        out.insert(out.end(), text->begin(), text->end());
+    auto putText = [&out](const std::string& text) {
+        out.push_back(static_cast<uint8_t>(text.size()));
+        out.insert(out.end(), text.begin(), text.end());
+    };
+    for (const std::string* text : {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion})
+        putText(*text);
+    if (lookup) {
+        putText(backup.codeplugPartNumber);
+        out.push_back(static_cast<uint8_t>(backup.platform));
     }
     Put32(out, backup.start);
     Put32(out, static_cast<uint32_t>(backup.bytes.size()));
@@ -136,7 +152,7 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     const uint16_t version = static_cast<uint16_t>((field[0] << 8) | field[1]);
-    if (version != kFormatVersion) {
+    if (version != kFormatVersion && version != kLookupFormatVersion) {
         error = "backup format version " + std::to_string(version) + " is not known to this program";
         return false;
     }
@@ -152,8 +168,19 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     backup.kind = static_cast<EepromBackupKind>(field[0]);
-    if (!in.TakeText(backup.modelNumber) || !in.TakeText(backup.serialNumber) || !in.TakeText(backup.softwareVersion) ||
-        !in.Take32(backup.start) || !in.Take32(count)) {
+    if (!in.TakeText(backup.modelNumber) || !in.TakeText(backup.serialNumber) || !in.TakeText(backup.softwareVersion)) {
+        error = "the file is truncated or damaged (identity)";
+        return false;
+    }
+    if (version == kLookupFormatVersion) {
+        if (!in.TakeText(backup.codeplugPartNumber) || !in.Take(1, field) ||
+            field[0] > static_cast<uint8_t>(BackupPlatform::Meq)) {
+            error = "the file is truncated or damaged (identity)";
+            return false;
+        }
+        backup.platform = static_cast<BackupPlatform>(field[0]);
+    }
+    if (!in.Take32(backup.start) || !in.Take32(count)) {
         error = "the file is truncated or damaged (identity)";
         return false;
     }

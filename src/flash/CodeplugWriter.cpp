@@ -1,13 +1,13 @@
 #include "flash/CodeplugWriter.h"
-#include "codeplug/UpgradeBackup.h"
 
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/EepromBackup.h"
+#include "codeplug/UpgradeBackup.h"
 #include "flash/CodeplugMerge.h"
 #include "images/SRecordFile.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
-#include "codeplug/EepromBackup.h"
-#include "codeplug/CodeplugLayout.h"
 
 #include <memory>
 #include <new>
@@ -67,6 +67,7 @@ private:
     KeptRadioData m_kept;
     std::vector<uint8_t> m_image;
     uint32_t m_imageLength = 0;
+    std::string m_backupPath; // the radio's data saved before the write
 };
 
 void CodeplugWriteRun::ReadTuning()
@@ -156,7 +157,8 @@ void CodeplugWriteRun::SaveBackup(const WriteRange& range)
     m_ok = ReadMemoryRange(backup.bytes.data(), range.start, range.end - range.start);
     if (!m_ok) return;
     // Saved, read back and named to the operator the same way as an upgrade's.
-    if (SaveUpgradeBackup(backup).empty()) {
+    m_backupPath = SaveUpgradeBackup(backup);
+    if (m_backupPath.empty()) {
         m_ok = false;
         return;
     }
@@ -189,6 +191,7 @@ void CodeplugWriteRun::WriteWithRetries()
 CodeplugWriteOutcome CodeplugWriteRun::Run()
 {
     bool resetOk = false;
+    bool writing = false;
     {
         bool portOpen = false;
         CRadioConnection connection(m_options.portIndex, kNormalRate, portOpen);
@@ -209,6 +212,7 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
 
         const WriteRange range = RangeToWrite();
         if (m_ok && m_options.backup && !range.Empty()) SaveBackup(range);
+        writing = m_ok && !range.Empty();
         if (m_ok) WriteWithRetries();
         m_image = {};
 
@@ -224,6 +228,9 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
         ShowMessage(kMsgInformation, kIdDone);
         return CodeplugWriteOutcome::Success;
     }
+    // A write that failed may have left part of the codeplug in the radio:
+    // the backup brings the rest back.
+    if (writing && !m_ok && !m_backupPath.empty()) ShowRecoveryHint(RecoveryWay::EepromOnly, m_backupPath);
     ShowMessage(kMsgError, kIdFailed);
     return m_cancelled ? CodeplugWriteOutcome::Cancelled : CodeplugWriteOutcome::Failure;
 }

@@ -191,6 +191,12 @@ bool CFlashLoader::LoadSRecordFirmware(FirmwareImage& image)
     return true;
 }
 
+bool CFlashLoader::CheckFirmware()
+{
+    FirmwareImage firmware;
+    return LoadFirmware(firmware);
+}
+
 bool CFlashLoader::FlashFirmware()
 {
     CSerialPort port;

@@ -45,6 +45,18 @@ int AddOperatorActionListener(OperatorActionListener listener)
 
 void RemoveOperatorActionListener(int handle) { Listeners().erase(handle); }
 
+std::string Feedback::RecoveryHint(RecoveryWay way, const std::string& backupPath) const
+{
+    if (way == RecoveryWay::EepromOnly) return MessageWith(20238, {backupPath});
+    return backupPath.empty() ? LoadMessageText(20236) : MessageWith(20235, {backupPath});
+}
+
+void ShowRecoveryHint(RecoveryWay way, const std::string& backupPath)
+{
+    Feedback& feedback = CurrentFeedback();
+    feedback.ShowNote(feedback.RecoveryHint(way, backupPath));
+}
+
 std::string PortOpenFailureText(const std::string& portName)
 {
     std::string text = LoadMessageText(20001);

@@ -26,6 +26,12 @@ enum MessageKind : int {
     kMsgErrorRetryCancel = 5,  // "Error", stop icon, Retry and Cancel
 };
 
+// How a radio left behind by a failed run is brought back.
+enum class RecoveryWay {
+    Firmware,   // a recovery: the firmware, and the EEPROM data of the backup when one is named
+    EepromOnly, // only the EEPROM data of the backup
+};
+
 // Where the operations report to: the GUI's main frame, the console, or a test
 // recorder. One sink is current for the process at a time.
 class Feedback {
@@ -45,6 +51,9 @@ public:
     virtual void EndWaitCursor() {}
     // A line of extra information for the operator (where a backup was saved).
     virtual void ShowNote(const std::string& /*text*/) {}
+    // The way back after a failed run, in the words of this front end: its
+    // command and the backup to give it. The command line's unless overridden.
+    virtual std::string RecoveryHint(RecoveryWay way, const std::string& backupPath) const;
 };
 
 // A sink that shows nothing and answers every question with OK / Retry.
@@ -82,6 +91,9 @@ int ShowMessage(int kind, uint32_t id);
 using OperatorActionListener = std::function<void(uint32_t id, int answer)>;
 int AddOperatorActionListener(OperatorActionListener listener);
 void RemoveOperatorActionListener(int handle);
+
+// Tells the operator, as a note, how to bring the radio back.
+void ShowRecoveryHint(RecoveryWay way, const std::string& backupPath);
 
 // Text 20001 with the port name in place of %s.
 std::string PortOpenFailureText(const std::string& portName);

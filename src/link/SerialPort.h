@@ -28,6 +28,9 @@ public:
     bool IsOpen() const;
     const OpenResult& LastOpenError() const { return m_openResult; }
     const std::string& PortName() const { return m_portName; }
+    // The device the port name reached at the last Open ("/dev/ttyUSB0", "sim");
+    // empty when no device is assigned to it.
+    const std::string& DeviceName() const { return m_deviceName; }
 
     bool SetBaudRate(uint32_t rate);
     uint32_t GetBaudRate() const { return m_settings.baudRate; }
@@ -58,6 +61,7 @@ private:
     LineSettings m_settings;
     OpenResult m_openResult;
     std::string m_portName;
+    std::string m_deviceName;
 };
 
 // "COM%1d" from a 0-based port index.

@@ -105,6 +105,22 @@ constexpr StringEntry kStrings[] = {
     {20208, "Restoring the radio's EEPROM data failed. Keep the backup file and try again."},
     {20209, "The backup file is damaged or incomplete. Nothing was written to the radio."},
     {20210, "The backup file could not be opened."},
+    {20230, "The radio was recovered.\nSet the flash adapter switch to OFF(Normal Operation) and turn the radio OFF and then ON again."},
+    {20231, "Recovering the radio failed. Leave the flash adapter switch at ON(Flash Mode) and start the recovery again."},
+    {20232, "Nothing was chosen to write: choose the firmware, the EEPROM data or both."},
+    {20233, "To bring the radio back, choose \"Recover radio...\" in the Radio Access menu and the backup %s."},
+    {20234, "To bring the radio back, choose \"Recover radio...\" in the Radio Access menu."},
+    {20235, "To bring the radio back, run: vantrel-cli recover --backup %s"},
+    {20236, "To bring the radio back, run: vantrel-cli recover"},
+    {20237, "To bring the radio's EEPROM data back, choose \"Recover radio...\" in the Radio Access menu, the backup %s and EEPROM only."},
+    {20238, "To bring the radio's EEPROM data back, run: vantrel-cli restore %s"},
+    {20239, "Nothing answered on %s (%s). A radio whose firmware was erased by a failed upgrade answers only in bootstrap mode."},
+    {20240, "Nothing was sent to the radio: %s (%s) could not be opened: %s."},
+    {20241, "The radio's EEPROM already holds the codeplug an earlier upgrade converted: it is not converted again, only the firmware is written."},
+    {20242, "The radio's EEPROM holds a codeplug that an earlier upgrade did not finish writing. Nothing was written to the radio."},
+    {20243, "EEPROM data from %s: %s."},
+    {20244, "The radio's current EEPROM data could not be read, so nothing was written."},
+    {20245, "The radio's codeplug lengths are not valid; it may hold a codeplug that an earlier upgrade did not finish writing. Nothing was written to the radio."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},
     {32773, "Change the Serial Port Configuration\nConfiguration"},
@@ -121,6 +137,7 @@ constexpr StringEntry kStrings[] = {
     {32792, "Patch the connected radio"},
     {32793, "Set back the radio to old values"},
     {32794, "Display program information, version number and copyright\nAbout"},
+    {32800, "Recover a radio whose upgrade failed: bootcode, firmware and EEPROM data in bootstrap mode\nRecover radio"},
     {57344, "Vantrel"},
     {57345, " "},
     {57601, "Select a firmware file to flash into the radio"},
@@ -148,5 +165,18 @@ const char* LoadMessageText(uint32_t id)
 }
 
 bool HasMessageText(uint32_t id) { return Find(id) != nullptr; }
+
+std::string MessageWith(uint32_t id, std::initializer_list<std::string> args)
+{
+    std::string text = LoadMessageText(id);
+    size_t from = 0;
+    for (const std::string& arg : args) {
+        const size_t at = text.find("%s", from);
+        if (at == std::string::npos) break;
+        text.replace(at, 2, arg);
+        from = at + arg.size();
+    }
+    return text;
+}
 
 }  // namespace vantrel

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <string>
 
 namespace vantrel {
 
@@ -8,6 +10,8 @@ namespace vantrel {
 // Returns "" for an id without a text.
 const char* LoadMessageText(uint32_t id);
 bool HasMessageText(uint32_t id);
+// The text of an id with each "%s" in turn replaced by the next argument.
+std::string MessageWith(uint32_t id, std::initializer_list<std::string> args);
 
 // Well-known ids outside the message range.
 constexpr uint32_t kIdsAppTitle = 57344;  // "Vantrel"

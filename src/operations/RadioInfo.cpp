@@ -1,11 +1,12 @@
 #include "operations/RadioInfo.h"
 
-#include <cstring>
-
+#include "link/CauseNotes.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
 #include "operations/RadioInfoFormat.h"
+
+#include <cstring>
 
 namespace vantrel {
 namespace {
@@ -91,6 +92,7 @@ RadioInfoResult ReadRadioInfo(int portIndex)
             link.Attach(nullptr);
             port.Close();
             feedback.EndWaitCursor();
+            if (status == LinkNoResponse) ShowNoAnswerNote(port);
             ShowMessage(kMsgError, 20157);
             result.outcome = RadioInfoOutcome::CommunicationError;
             result.fields = {};

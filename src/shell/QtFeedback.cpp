@@ -107,6 +107,12 @@ void QtFeedback::EndWaitCursor()
     QApplication::restoreOverrideCursor();
 }
 
+std::string QtFeedback::RecoveryHint(RecoveryWay way, const std::string& backupPath) const
+{
+    if (way == RecoveryWay::EepromOnly) return MessageWith(20237, {backupPath});
+    return backupPath.empty() ? LoadMessageText(20234) : MessageWith(20233, {backupPath});
+}
+
 void QtFeedback::ShowNote(const std::string& text)
 {
     const QString note = QString::fromStdString(text);

@@ -28,6 +28,7 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
+    std::string RecoveryHint(RecoveryWay way, const std::string& backupPath) const override;
 
     // The caption of information and warning boxes; empty for the program's title.
     void SetCaption(const QString& caption) { m_caption = caption; }

@@ -1,18 +1,22 @@
 #include "upgrade/UpgradeProcedure.h"
 
+#include "codeplug/BackupList.h"
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/CodeplugValidator.h"
+#include "codeplug/UpgradeBackup.h"
 #include "data/ModelTable.h"
 #include "flash/FlashFileSet.h"
 #include "flash/FlashLoader.h"
+#include "link/CauseNotes.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
+#include "link/StringTable.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
-#include "upgrade/CodeplugConversion.h"
-#include "codeplug/CodeplugLayout.h"
-#include "upgrade/HardwareMigration.h"
-#include "codeplug/UpgradeBackup.h"
+#include "upgrade/LoaderSteps.h"
 #include "upgrade/UpgradeLengths.h"
+#include "upgrade/UpgradedImage.h"
 
 #include <cstring>
 #include <random>
@@ -27,15 +31,13 @@ constexpr uint32_t kBeforeBootcodeMs = 1000;
 constexpr uint8_t kMarkerSet = 127;
 
 constexpr uint32_t kIdReadingEeprom = 20130;
-constexpr uint32_t kIdWritingEeprom = 20131;
-constexpr uint32_t kIdResetting = 20135;
 constexpr uint32_t kIdCheckingRadio = 20143;
 constexpr uint32_t kIdUpgradeFailed = 20146;
 constexpr uint32_t kIdOpenEepromData = 20152;
-constexpr uint32_t kIdBootcodeRetry = 20153;
 constexpr uint32_t kIdUpgradeDone = 20154;
-constexpr uint32_t kIdFlashingFailed = 20158;
-constexpr uint32_t kIdRetryFlashing = 20159;
+constexpr uint32_t kIdAlreadyConverted = 20241;
+constexpr uint32_t kIdPartlyConverted = 20242;
+constexpr uint32_t kIdLengthsRefused = 20245;
 
 constexpr int kErrorNotSupported = 1;
 constexpr int kErrorBattery = 2;
@@ -82,20 +84,21 @@ public:
 
 private:
     bool WritesImage() const { return m_plan.hardwareCodeplug != 0 || m_plan.applicationCodeplug != 0; }
-    uint32_t MarkerAddress() const { return m_phase3 ? kPhase3MarkerAddress : kPhase12MarkerAddress; }
+    uint32_t MarkerAddress() const { return MarkerAddressOf(m_phase3); }
 
-    void CheckRadio();
+    void CheckRadio(const CSerialPort& port);
     void ReadLengths();
     void SetMarkers();
     bool DownloadBootcode(); // false: the operator cancelled
     void RestoreMarkerAfterCancel();
     void ReadImage();
+    void CheckEarlierConversion();
     void SaveBackup();
     void MigrateImage();
-    void WriteImage(CRadioConnection& connection);
-    void FlashFirmware();
+    void RestoreMarker();
     bool IsSameRadio(); // over the attached link
-    void ResetRadioAtFlashRate();
+    void PointToRecovery(const std::string& backupPath);
+    UpgradeResult Finish();
 
     UpgradeSettings m_settings;
     UpgradeHooks m_hooks;
@@ -116,6 +119,13 @@ private:
     std::vector<uint8_t> m_image = std::vector<uint8_t>(kImageSize, 0);
     EepromBackup m_backup; // who the radio is, then its EEPROM data
     std::string m_backupPath;
+    // An earlier upgrade has written the converted codeplug already: only the
+    // firmware is left to do.
+    bool m_firmwareOnly = false;
+    // The radio may be left without working firmware or codeplug from here
+    // on: a failure tells the operator how to recover it.
+    bool m_changing = false;
+    bool m_recoveryShown = false;
 };
 
 UpgradeResult CUpgradeRun::Run()
@@ -125,7 +135,8 @@ UpgradeResult CUpgradeRun::Run()
 
     {
         CRadioConnection normal(m_settings.portIndex, kNormalRate, m_ok);
-        if (m_ok) CheckRadio();
+        if (!m_ok) ShowPortNotOpenedNote(normal.Port());
+        if (m_ok) CheckRadio(normal.Port());
         if (m_ok) ReadLengths();
         if (m_ok) SetMarkers();
     }
@@ -137,27 +148,52 @@ UpgradeResult CUpgradeRun::Run()
         }
     }
     if (m_ok) ReadImage();
-    if (m_ok && WritesImage()) SaveBackup();
+    if (m_ok && WritesImage()) CheckEarlierConversion();
+    if (m_ok && WritesImage() && !m_firmwareOnly) SaveBackup();
     if (m_ok) {
         CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
-        if (m_ok) MigrateImage();
-        if (m_ok && WritesImage()) WriteImage(loader);
+        if (m_ok && m_firmwareOnly) RestoreMarker();
+        if (m_ok && !m_firmwareOnly) MigrateImage();
+        if (m_ok && WritesImage() && !m_firmwareOnly) {
+            m_ok = WriteEepromWithRetries(loader, m_ok, m_image.data(), 0, m_imageLength, *m_loader,
+                                          m_settings.flashRate, [this] { return IsSameRadio(); });
+        }
     }
-    if (m_ok && m_plan.firmware != 0) FlashFirmware();
-    if (m_ok) ResetRadioAtFlashRate();
+    if (m_ok && m_plan.firmware != 0) {
+        m_changing = true;
+        m_ok = FlashWithRetries(*m_loader, m_ok, m_settings.portIndex, m_settings.flashRate,
+                                [this] { return IsSameRadio(); });
+    }
+    if (m_ok) m_ok = ResetAtFlashRate(m_settings.portIndex, m_settings.flashRate);
+    return Finish();
+}
 
+UpgradeResult CUpgradeRun::Finish()
+{
     SendProgress(WM_PROGRESS_CLOSE);
     if (m_ok) {
         ShowMessage(kMsgInformation, kIdUpgradeDone);
         return {UpgradeOutcome::Succeeded, 0, m_backupPath};
     }
+    if (m_changing) PointToRecovery(m_backupPath);
     ShowMessage(kMsgError, kIdUpgradeFailed + static_cast<uint32_t>(m_errorIndex));
     return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath};
 }
 
-void CUpgradeRun::CheckRadio()
+// Once: the final box names the backup and the command that brings the radio back.
+void CUpgradeRun::PointToRecovery(const std::string& backupPath)
+{
+    if (m_recoveryShown) return;
+    m_recoveryShown = true;
+    ShowRecoveryHint(RecoveryWay::Firmware, backupPath);
+}
+
+void CUpgradeRun::CheckRadio(const CSerialPort& port)
 {
     if (!IsBatteryOk()) {
+        // A radio that says nothing at all is no battery problem: its firmware
+        // may be gone.
+        if (TheRadioLink().Status() == LinkNoResponse) ShowNoAnswerNote(port);
         m_ok = false;
         m_errorIndex = kErrorBattery;
         return;
@@ -203,7 +239,12 @@ void CUpgradeRun::ReadLengths()
     // Refused before anything is written: a length beyond the image, an erased
     // or damaged length word, or a hardware-only plan on a Phase 1/2 radio.
     m_imageLength = UpgradeImageLength(m_plan, hardwareLength, extra);
-    if (m_imageLength == 0) m_ok = false;
+    if (m_imageLength == 0) {
+        m_ok = false;
+        // Lengths like these are what an EEPROM write cut short leaves behind.
+        CurrentFeedback().ShowNote(LoadMessageText(kIdLengthsRefused));
+        PointToRecovery(NewestBackupOf(UserDataFolder(), m_backup.serialNumber).path);
+    }
 }
 
 void CUpgradeRun::SetMarkers()
@@ -226,11 +267,9 @@ void CUpgradeRun::SetMarkers()
 
 bool CUpgradeRun::DownloadBootcode()
 {
-    if (m_loader->LoadBootcode(true)) return true;
-    if (m_loader->cancelled) return false;
-    ShowMessage(kMsgWarning, kIdBootcodeRetry);
-    m_ok = m_loader->LoadBootcode(false);
-    return true;
+    const LoaderStart start = StartLoader(*m_loader);
+    m_ok = start == LoaderStart::Ready;
+    return start != LoaderStart::Cancelled;
 }
 
 void CUpgradeRun::RestoreMarkerAfterCancel()
@@ -263,6 +302,23 @@ void CUpgradeRun::ReadImage()
     m_bytesRead = m_imageLength;
 }
 
+// A radio whose EEPROM already holds the converted codeplug (an earlier run
+// stopped after writing it) must not be converted a second time.
+void CUpgradeRun::CheckEarlierConversion()
+{
+    const std::span<const uint8_t> read(m_image.data(), m_bytesRead);
+    if (m_plan.applicationCodeplug == 0 || !HoldsConvertedLayout(read)) return;
+    if (ValidateCodeplugImage(read, ApplicationLayout::New).empty()) {
+        CurrentFeedback().ShowNote(LoadMessageText(kIdAlreadyConverted));
+        m_firmwareOnly = true;
+        return;
+    }
+    // Written only in part: the earlier run's backup holds the data to finish it with.
+    CurrentFeedback().ShowNote(LoadMessageText(kIdPartlyConverted));
+    PointToRecovery(NewestBackupOf(UserDataFolder(), m_backup.serialNumber).path);
+    m_ok = false;
+}
+
 void CUpgradeRun::SaveBackup()
 {
     // The radio's data as it was before this run: the marker byte goes back
@@ -273,6 +329,8 @@ void CUpgradeRun::SaveBackup()
     m_backup.kind = EepromBackupKind::Backup;
     m_backup.start = 0;
     m_backup.bytes = std::move(before);
+    // With the lookup's identity a recovery can redo the conversion from this file.
+    KeepLookupIdentity(m_lookup, m_backup);
     m_backupPath = SaveUpgradeBackup(m_backup);
     if (m_backupPath.empty()) m_ok = false;
 }
@@ -286,83 +344,33 @@ void CUpgradeRun::MigrateImage()
         m_ok = false;
         return;
     }
-    const std::span<uint8_t> image(m_image);
-    if (m_plan.applicationCodeplug != 0) {
-        m_imageLength = ConvertApplicationCodeplug(image, m_phase3, m_bytesRead);
-        if (m_imageLength == 0) {
-            m_ok = false;
-            return;
-        }
+    // Without an image the marker goes back where it was read, and only when
+    // this run inverted it.
+    if (!WritesImage()) {
+        RestoreMarker();
+        return;
     }
-    if (m_plan.hardwareCodeplug != 0 &&
-        MigrateHardwareCodeplug(image, data, m_phase3, m_lookup.column) != HardwareMigrationResult::Done) {
+    m_imageLength = BuildUpgradedImage(m_image, m_bytesRead, m_lookup, m_phase3, data);
+    if (m_imageLength == 0) {
         m_ok = false;
         return;
     }
-    // A written image carries the new layout, whose marker lies at 683, and
-    // overwrites it again; without an image the marker goes back where it was
-    // read, and only when this run inverted it.
-    if (WritesImage()) {
-        if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) {
-            m_ok = false;
-            return;
-        }
-    } else if (m_markerInverted && !WriteByteAt(MarkerAddress(), static_cast<uint8_t>(255 - m_marker))) {
-        m_ok = false;
-        return;
-    }
-    if (!PatchFirstBlock(image, data)) m_ok = false;
+    // The written image carries the new layout, whose marker lies at 683, and
+    // overwrites it again.
+    m_changing = true;
+    if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) m_ok = false;
 }
 
-void CUpgradeRun::WriteImage(CRadioConnection& connection)
+// The marker goes back to what it was before this run, where it was read.
+void CUpgradeRun::RestoreMarker()
 {
-    for (;;) {
-        if (m_ok) {
-            SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
-            if (WriteMemoryRange(m_image.data(), 0, m_imageLength)) return;
-        }
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
-            m_ok = false;
-            return;
-        }
-        ShowMessage(kMsgWarning, kIdRetryFlashing);
-        connection.Detach();
-        m_ok = m_loader->LoadBootcode(false);
-        connection.Reopen(m_settings.flashRate);
-        if (m_ok) m_ok = IsSameRadio();
-    }
-}
-
-void CUpgradeRun::FlashFirmware()
-{
-    for (;;) {
-        if (m_ok && m_loader->FlashFirmware()) return;
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
-            m_ok = false;
-            return;
-        }
-        ShowMessage(kMsgWarning, kIdRetryFlashing);
-        m_ok = m_loader->LoadBootcode(false);
-        if (m_ok) {
-            CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
-            if (m_ok) m_ok = IsSameRadio();
-        }
-    }
+    if (m_markerInverted && !WriteByteAt(MarkerAddress(), static_cast<uint8_t>(255 - m_marker))) m_ok = false;
 }
 
 bool CUpgradeRun::IsSameRadio()
 {
     uint8_t tag = 0;
     return ReadByteAt(kTagByteAddress, tag) && tag == m_tagByte;
-}
-
-void CUpgradeRun::ResetRadioAtFlashRate()
-{
-    CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
-    if (!m_ok) return;
-    SendProgress(WM_PROGRESS_TEXT, kIdResetting);
-    SendProgress(WM_PROGRESS_HIDEBAR);
-    m_ok = ResetRadio();
 }
 
 } // namespace

@@ -27,10 +27,23 @@ std::vector<uint8_t> Encoded(const EepromBackup& b)
     return out;
 }
 
-TEST(EepromBackup, RoundTripsAndRefusesEveryTruncationAndDamage)
+// An upgrade's backup also keeps what the model lookup reads.
+EepromBackup UpgradeSample()
 {
-    const EepromBackup sample = Sample();
+    EepromBackup b = Sample();
+    b.codeplugPartNumber = "TORVA_DEF*";
+    b.platform = BackupPlatform::Meq;
+    return b;
+}
+
+class EepromBackupFormat : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EepromBackupFormat, RoundTripsAndRefusesEveryTruncationAndDamage)
+{
+    const EepromBackup sample = GetParam() ? UpgradeSample() : Sample();
     const std::vector<uint8_t> file = Encoded(sample);
+    // Only a backup with the lookup identity needs the second format.
+    EXPECT_EQ(file[9], GetParam() ? 2 : 1);
     EepromBackup back;
     std::string error;
     ASSERT_TRUE(DecodeEepromBackup(file, back, error)) << error;
@@ -51,6 +64,11 @@ TEST(EepromBackup, RoundTripsAndRefusesEveryTruncationAndDamage)
     EXPECT_NE(error.find("after the checksum"), std::string::npos) << error;
     EXPECT_EQ(back, sample) << "a refused file leaves the result alone";
 }
+
+INSTANTIATE_TEST_SUITE_P(Versions, EepromBackupFormat, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "WithLookupIdentity" : "IdentityOnly");
+                         });
 
 TEST(EepromBackup, LengthsFromTheFileAreBounded)
 {

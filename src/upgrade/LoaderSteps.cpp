@@ -1,0 +1,130 @@
+#include "upgrade/LoaderSteps.h"
+
+#include "codeplug/CodeplugLayout.h"
+#include "codeplug/EepromBackup.h"
+#include "codeplug/UpgradeBackup.h"
+#include "flash/FlashLoader.h"
+#include "link/Feedback.h"
+#include "link/RadioCommands.h"
+#include "link/RadioLink.h"
+#include "upgrade/UpgradeLengths.h"
+
+#include <filesystem>
+
+namespace vantrel {
+namespace {
+
+constexpr uint32_t kIdReadingEeprom = 20130;
+constexpr uint32_t kIdWritingEeprom = 20131;
+constexpr uint32_t kIdResetting = 20135;
+constexpr uint32_t kIdBootcodeRetry = 20153;
+constexpr uint32_t kIdFlashingFailed = 20158;
+constexpr uint32_t kIdRetryFlashing = 20159;
+constexpr uint32_t kIdBackupDamaged = 20209;
+constexpr uint32_t kIdBackupUnreadable = 20210;
+constexpr uint32_t kEepromSize = 0x8000;
+
+bool IsRestorable(const EepromBackup& backup, std::string& why)
+{
+    if (backup.kind != EepromBackupKind::Backup) {
+        why = "it holds undo data of a patch, not EEPROM data to restore";
+        return false;
+    }
+    if (backup.start >= kEepromSize || backup.bytes.size() > kEepromSize - backup.start) {
+        why = "it reaches beyond the radio's EEPROM";
+        return false;
+    }
+    if (backup.start != 0) return true;
+    if (backup.bytes.size() < kPhase12HardwareLength ||
+        !IsKnownHardwareLength(ReadBigEndian16(backup.bytes, kHardwareLengthAddress)) ||
+        backup.bytes.size() < ReadBigEndian16(backup.bytes, kHardwareLengthAddress)) {
+        why = "it does not begin with a whole hardware codeplug";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool LoadRestorableBackup(const std::string& path, EepromBackup& backup)
+{
+    std::string why;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        CurrentFeedback().ShowNote("cannot open " + path);
+        ShowMessage(kMsgError, kIdBackupUnreadable);
+        return false;
+    }
+    const bool read = ReadEepromBackup(path, backup, why);
+    if (!read || !IsRestorable(backup, why)) {
+        CurrentFeedback().ShowNote(read ? path + ": " + why : why);
+        ShowMessage(kMsgError, kIdBackupDamaged);
+        return false;
+    }
+    return true;
+}
+
+LoaderStart StartLoader(CFlashLoader& loader)
+{
+    if (loader.LoadBootcode(true)) return LoaderStart::Ready;
+    if (loader.cancelled) return LoaderStart::Cancelled;
+    ShowMessage(kMsgWarning, kIdBootcodeRetry);
+    return loader.LoadBootcode(false) ? LoaderStart::Ready : LoaderStart::Failed;
+}
+
+CurrentDataSave SaveCurrentEeprom(uint32_t start, uint32_t count, int portIndex, uint32_t flashRate)
+{
+    bool ok = false;
+    CRadioConnection connection(portIndex, flashRate, ok);
+    if (!ok) return CurrentDataSave::ReadFailed;
+    SendProgress(WM_PROGRESS_TEXT, kIdReadingEeprom);
+    EepromBackup current;
+    current.kind = EepromBackupKind::Backup;
+    current.start = start;
+    current.bytes.resize(count);
+    if (!ReadMemoryRange(current.bytes.data(), start, count)) return CurrentDataSave::ReadFailed;
+    return SaveUpgradeBackup(current).empty() ? CurrentDataSave::SaveFailed : CurrentDataSave::Saved;
+}
+
+bool WriteEepromWithRetries(CRadioConnection& connection, bool ok, const uint8_t* data, uint32_t start, uint32_t count,
+                            CFlashLoader& loader, uint32_t flashRate, const SameRadioCheck& sameRadio)
+{
+    for (;;) {
+        if (ok) {
+            SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
+            if (WriteMemoryRange(data, start, count)) return true;
+        }
+        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
+        ShowMessage(kMsgWarning, kIdRetryFlashing);
+        connection.Detach();
+        ok = loader.LoadBootcode(false);
+        connection.Reopen(flashRate);
+        if (ok && sameRadio) ok = sameRadio();
+    }
+}
+
+bool FlashWithRetries(CFlashLoader& loader, bool ok, int portIndex, uint32_t flashRate, const SameRadioCheck& sameRadio)
+{
+    for (;;) {
+        if (ok && loader.FlashFirmware()) return true;
+        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
+        ShowMessage(kMsgWarning, kIdRetryFlashing);
+        ok = loader.LoadBootcode(false);
+        if (ok && sameRadio) {
+            CRadioConnection connection(portIndex, flashRate, ok);
+            if (ok) ok = sameRadio();
+        }
+    }
+}
+
+bool ResetAtFlashRate(int portIndex, uint32_t flashRate)
+{
+    bool ok = false;
+    CRadioConnection connection(portIndex, flashRate, ok);
+    if (!ok) return false;
+    SendProgress(WM_PROGRESS_TEXT, kIdResetting);
+    SendProgress(WM_PROGRESS_HIDEBAR);
+    return ResetRadio();
+}
+
+} // namespace vantrel

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vantrel {
+
+class CFlashLoader;
+class CRadioConnection;
+struct EepromBackup;
+
+// Steps that the upgrade, the restore and the recovery take alike on a radio
+// whose bootcode runs, so that each behaves the same wherever it is used.
+
+// Reads a backup file and checks that it can be written back: EEPROM data (not
+// patch undo data) inside the radio's EEPROM, beginning with a whole hardware
+// codeplug when it starts at address 0. Shows 20210 or 20209 with the reason
+// as a note and returns false otherwise; nothing is sent.
+bool LoadRestorableBackup(const std::string& path, EepromBackup& backup);
+
+enum class LoaderStart { Ready, Failed, Cancelled };
+
+// The bootcode download with the bootstrap prompt, and once more without it
+// after 20153 when it fails for another reason than the operator's Cancel.
+LoaderStart StartLoader(CFlashLoader& loader);
+
+enum class CurrentDataSave { Saved, ReadFailed, SaveFailed };
+
+// Saves what the radio holds over [start, start + count) as a new backup
+// before it is written over: a backup of another radio, or an older one of
+// this radio, must not cost the connected radio the data it has now. Its
+// identity cannot be read in bootstrap mode, so the file carries none.
+// SaveFailed has shown 20190.
+CurrentDataSave SaveCurrentEeprom(uint32_t start, uint32_t count, int portIndex, uint32_t flashRate);
+
+// Is the radio on the line still the one the run started with (read over the
+// attached link after a re-download)? Empty: no check.
+using SameRadioCheck = std::function<bool()>;
+
+// Writes EEPROM data over the connection (open at the flash rate when ok). A
+// failed write asks Retry/Cancel (20158); Retry shows 20159, downloads the
+// bootcode again without the prompt, reopens the connection and checks the
+// radio before writing again. False when the operator cancelled.
+bool WriteEepromWithRetries(CRadioConnection& connection, bool ok, const uint8_t* data, uint32_t start, uint32_t count,
+                            CFlashLoader& loader, uint32_t flashRate, const SameRadioCheck& sameRadio = {});
+
+// Flashes the firmware with the same Retry/Cancel handling; every attempt
+// starts over with the erase. ok false skips the first attempt.
+bool FlashWithRetries(CFlashLoader& loader, bool ok, int portIndex, uint32_t flashRate,
+                      const SameRadioCheck& sameRadio = {});
+
+// The final reset at the flash rate, with its status line and the bar hidden.
+bool ResetAtFlashRate(int portIndex, uint32_t flashRate);
+
+} // namespace vantrel

@@ -163,5 +163,48 @@ TEST(CliTest, UpgradeOfTheSimulatedRadioEndsWithSuccessAndKeepsABackup)
     std::filesystem::remove_all(data);
 }
 
+TEST(CliTest, RecoverBringsBackARadioWhoseUpgradeLostPowerInTheErase)
+{
+    const std::filesystem::path folder = TempPath("recover");
+    const std::filesystem::path data = TempPath("recover-data");
+    const std::string state = TempPath("recover.state");
+    std::filesystem::create_directories(folder);
+    for (const auto& entry : std::filesystem::directory_iterator(VANTREL_BIN_DIR)) {
+        if (entry.path().extension() == ".0")
+            std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+    }
+    ASSERT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
+    const std::vector<std::string> bench = {"--folder",   folder.string(), "--data-dir", data.string(), "--sim-profile",
+                                            "phase12-r2", "--sim-state",   state,        "--yes"};
+    auto run = [&bench](std::vector<std::string> more) {
+        std::vector<std::string> args = bench;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCommand(args);
+    };
+
+    CliRun result = run({"--sim-fault", "power@erase:1", "upgrade"});
+    EXPECT_EQ(result.status, 1) << result.out << result.err;
+    const std::string hint = "To bring the radio back, run: vantrel-cli recover --backup ";
+    const size_t at = result.out.find(hint);
+    ASSERT_NE(at, std::string::npos) << result.out;
+    const std::string backup = result.out.substr(at + hint.size(), result.out.find('\n', at) - at - hint.size());
+    EXPECT_TRUE(std::filesystem::exists(backup)) << backup;
+
+    result = run({"info"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("Nothing answered on COM1"), std::string::npos) << result.out;
+
+    result = run({"recover", "--backup", backup});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("The radio was recovered."), std::string::npos) << result.out;
+    EXPECT_EQ(run({"info"}).status, 0);
+
+    // A backup that does not exist is a usage error; nothing is sent.
+    EXPECT_EQ(run({"recover", "--backup", backup + ".gone"}).status, 2);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(data);
+    std::filesystem::remove(state);
+}
+
 }  // namespace
 }  // namespace vantrel

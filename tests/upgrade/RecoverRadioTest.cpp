@@ -2,6 +2,7 @@
 
 #include "codeplug/CodeplugLayout.h"
 #include "codeplug/EepromBackup.h"
+#include "data/ModelTable.h"
 #include "link/RadioLink.h"
 #include "operations/RadioInfo.h"
 #include "platform/Files.h"
@@ -107,6 +108,170 @@ INSTANTIATE_TEST_SUITE_P(
                       PowerLoss{"DuringTheEepromWrite",
                                 [] { return "power@msg:" + std::to_string(RequestNumber(kProfile, WriteAt(300))); }}),
     [](const ::testing::TestParamInfo<PowerLoss>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// A radio left without firmware by an upgrade, and the backup that run saved.
+struct ErasedRadio {
+    UpgradeRig rig{kProfile, "power@erase:1"};
+    std::string backup;
+    ErasedRadio()
+    {
+        rig.feedback.QueueAnswer(1);
+        rig.feedback.QueueAnswer(0);
+        backup = rig.Run().backupPath;
+        rig.Radio().SetFaults({});
+        rig.feedback.Clear();
+    }
+};
+
+// A recovery that must stop before the bootstrap prompt: nothing reaches the radio.
+struct Refusal {
+    const char* name;
+    std::function<void(ErasedRadio&, RecoverySettings&)> setup;
+    uint32_t message;
+};
+
+class RecoveryChecks : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(RecoveryChecks, RefuseBeforeAnythingIsSent)
+{
+    ErasedRadio erased;
+    ASSERT_FALSE(erased.backup.empty());
+    RecoverySettings settings = SettingsOf(erased.rig, erased.backup);
+    GetParam().setup(erased, settings);
+    const size_t requests = erased.rig.Radio().Requests().size();
+    const std::vector<uint8_t> eeprom = erased.rig.Eeprom();
+    EXPECT_EQ(Recover(erased.rig, settings), RecoveryOutcome::Failed);
+    EXPECT_EQ(erased.rig.feedback.Messages(), std::vector<uint32_t>{GetParam().message});
+    EXPECT_EQ(erased.rig.Radio().Requests().size(), requests);
+    EXPECT_EQ(erased.rig.Eeprom(), eeprom);
+    EXPECT_TRUE(erased.rig.Radio().State().flash.IsErased());
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(ReadWholeFile(path, bytes));
+    return bytes;
+}
+
+void Overwrite(const std::string& path, std::vector<uint8_t> bytes)
+{
+    std::filesystem::remove(path);
+    EXPECT_TRUE(WriteFileAtomically(path, bytes.data(), bytes.size()));
+}
+
+// The backup with its EEPROM bytes changed and saved again, intact as a file.
+void Rewrite(const std::string& path, const std::function<void(EepromBackup&)>& change)
+{
+    EepromBackup backup;
+    std::string error;
+    ASSERT_TRUE(ReadEepromBackup(path, backup, error)) << error;
+    change(backup);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(SaveEepromBackup(path, backup, error)) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recovery, RecoveryChecks,
+    ::testing::Values(Refusal{"NothingChosen",
+                              [](ErasedRadio&, RecoverySettings& s) {
+                                  s.writeFirmware = false;
+                                  s.backupPath.clear();
+                              },
+                              20232},
+                      Refusal{"MissingFirmware",
+                              [](ErasedRadio& e, RecoverySettings&) {
+                                  std::filesystem::remove(e.rig.program.folder.File("tor5t.mot"));
+                              },
+                              20114},
+                      Refusal{"TruncatedFirmware",
+                              [](ErasedRadio& e, RecoverySettings&) {
+                                  std::vector<uint8_t> bytes = FileBytes(e.rig.program.folder.File("tor5t.mot"));
+                                  bytes.pop_back();
+                                  Overwrite(e.rig.program.folder.File("tor5t.mot"), bytes);
+                              },
+                              20186},
+                      Refusal{"MissingBackup", [](ErasedRadio&, RecoverySettings& s) { s.backupPath += ".gone"; },
+                              20210},
+                      Refusal{"DamagedBackup",
+                              [](ErasedRadio& e, RecoverySettings&) {
+                                  std::vector<uint8_t> bytes = FileBytes(e.backup);
+                                  bytes[40] ^= 0x01;
+                                  Overwrite(e.backup, bytes);
+                              },
+                              20209},
+                      Refusal{"UnconvertibleCodeplugInBackup",
+                              [](ErasedRadio& e, RecoverySettings&) {
+                                  // The application codeplug's directory count no longer 32.
+                                  Rewrite(e.backup, [](EepromBackup& b) { b.bytes[b.bytes.size() - 67] ^= 0x40; });
+                              },
+                              20209},
+                      Refusal{"MissingEepromDataFile",
+                              [](ErasedRadio& e, RecoverySettings&) {
+                                  for (int row = 0; row < kModelTableRows; ++row)
+                                      if (*ModelTableRow(row).eepromDataFile != 0)
+                                          std::filesystem::remove(
+                                              e.rig.program.folder.File(ModelTableRow(row).eepromDataFile));
+                              },
+                              20152}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+TEST(Recovery, CancelAtTheBootstrapPromptShowsNothingMore)
+{
+    ErasedRadio erased;
+    erased.rig.feedback.QueueAnswer(0);
+    const std::vector<uint8_t> eeprom = erased.rig.Eeprom();
+    EXPECT_EQ(Recover(erased.rig, SettingsOf(erased.rig, erased.backup)), RecoveryOutcome::Cancelled);
+    EXPECT_EQ(erased.rig.feedback.Messages(), std::vector<uint32_t>{20133});
+    EXPECT_EQ(erased.rig.Eeprom(), eeprom);
+}
+
+TEST(Recovery, EepromOnlyWritesTheBackupAsSavedAfterSavingWhatTheRadioHolds)
+{
+    // Power lost in the EEPROM write: the old firmware still runs, and the
+    // backup holds the data it runs with.
+    UpgradeRig rig(kProfile, "power@msg:" + std::to_string(RequestNumber(kProfile, WriteAt(300))));
+    rig.feedback.QueueAnswer(1);
+    rig.feedback.QueueAnswer(0);
+    const std::string backup = rig.Run().backupPath;
+    rig.Radio().SetFaults({});
+    rig.feedback.Clear();
+    const size_t backupsBefore = rig.Backups().size();
+    RecoverySettings settings = SettingsOf(rig, backup);
+    settings.writeFirmware = false;
+    EXPECT_EQ(Recover(rig, settings), RecoveryOutcome::Recovered);
+    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20133, 20230}));
+    std::vector<uint8_t> now = rig.Eeprom();
+    now[kTagByteAddress] = rig.eepromBefore[kTagByteAddress];
+    EXPECT_EQ(now, rig.eepromBefore);
+    EXPECT_TRUE(rig.FlashUntouched());
+    EXPECT_EQ(rig.Backups().size(), backupsBefore + 1) << "the half-written data was saved first";
+    EXPECT_TRUE(AnswersRadioInfo(rig));
+}
+
+TEST(Recovery, FlashingFailureIsRetriedOnTheSameRadioOnly)
+{
+    ErasedRadio erased;
+    UpgradeRig& rig = erased.rig;
+    // The first flashing loses its power; at the retry another radio is on the line.
+    SimFaultPlan plan;
+    std::string error;
+    ASSERT_TRUE(ParseSimFaults("power@erase:2,tag@boot:3", plan, error)) << error;
+    rig.Radio().SetFaults(plan);
+    for (int answer : {1, 1, 0})
+        rig.feedback.QueueAnswer(answer);
+    RecoverySettings settings = SettingsOf(rig, "");
+    EXPECT_EQ(Recover(rig, settings), RecoveryOutcome::Failed);
+    // Retry, the radio is not the same one: asked again, Cancel.
+    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20133, 20158, 20159, 20158, 20231}));
+    EXPECT_EQ(rig.feedback.Notes().back(), "To bring the radio back, run: vantrel-cli recover");
+}
 
 } // namespace
 } // namespace vantrel

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <algorithm>
 
 namespace vantrel {
@@ -20,6 +21,55 @@ struct BoxStyle {
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton yes; // the button that answers 1
+};
+
+// The frame a window manager puts around a window, from one it has framed.
+QMargins DecorationOf(const QWidget* window)
+{
+    if (!window || !window->isVisible()) return {};
+    const QRect frame = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+            frame.bottom() - inner.bottom()};
+}
+
+// A message box that, shown while the progress window is open, keeps the
+// progress window off itself: every line and button of it must stay readable.
+class CRunBox : public QMessageBox {
+    static constexpr int kFramedAfterMs = 100;
+
+public:
+    CRunBox(const BoxStyle& style, const QString& text, QWidget* owner, CProgressDlg* progress, QMargins decoration)
+        : QMessageBox(style.icon, style.caption, text, style.buttons, owner), m_progress(progress),
+          m_decoration(decoration)
+    {
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // The box has its final size and place only now.
+        QMessageBox::showEvent(event);
+        if (!m_progress) return;
+        m_progress->KeepClearOf(*this, Decoration());
+        // Once a window manager has framed and placed the box, its real frame
+        // is known: look again.
+        QTimer::singleShot(kFramedAfterMs, this, [this] {
+            if (isVisible()) m_progress->KeepClearOf(*this, Decoration());
+        });
+    }
+
+private:
+    // A window manager frames the box only once it is mapped: until then the
+    // main window's frame is the best guess of its frame.
+    QMargins Decoration() const
+    {
+        const QMargins own = DecorationOf(this);
+        return own.isNull() ? m_decoration : own;
+    }
+
+    CProgressDlg* m_progress;
+    QMargins m_decoration;
 };
 
 BoxStyle StyleOf(int kind, const QString& caption)
@@ -63,9 +113,17 @@ int QtFeedback::ShowMessageBox(int kind, uint32_t id)
 {
     const BoxStyle style = StyleOf(kind, m_caption);
     const bool known = kind >= kMsgError && kind <= kMsgErrorRetryCancel;
-    QMessageBox box(style.icon, style.caption, known ? Text(id) : QString(), style.buttons, m_frame.data());
+    // During a run the box belongs to the progress window, so that it stacks
+    // above it, and the progress window moves out of its way.
+    const bool running = m_progress.IsOpen();
+    QWidget* owner = running ? static_cast<QWidget*>(m_progress.Window()) : m_frame.data();
+    CRunBox box(style, known ? Text(id) : QString(), owner, running ? &m_progress : nullptr,
+                DecorationOf(m_frame.data()));
     // The operation waits for this answer: nothing else in the program may run.
     box.setWindowModality(Qt::ApplicationModal);
+    // Above the progress window, which itself stays on top of everything (set
+    // after the modality, which sets the box's window flags afresh).
+    if (running) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
     box.setDefaultButton(style.yes);
     // The box that ends an operation (shown once its progress window is gone)
@@ -80,6 +138,7 @@ int QtFeedback::ShowMessageBox(int kind, uint32_t id)
     if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
     const int answer = box.exec();
     if (waiting) QApplication::restoreOverrideCursor();
+    if (running) m_progress.ReturnToCentre();
     return answer == QMessageBox::Cancel ? 0 : 1;
 }
 

@@ -14,7 +14,8 @@ namespace vantrel {
 class CMainFrame;
 
 // The GUI's feedback sink: the progress window, the message boxes and the wait
-// cursor. Boxes are owned by the main window when there is one.
+// cursor. Boxes are owned by the main window when there is one, and by the
+// progress window while it is open.
 class QtFeedback final : public Feedback {
 public:
     QtFeedback() = default;

@@ -66,6 +66,14 @@ void Record(QMessageBox* box, BoxSeen& seen)
     seen.buttons = box->standardButtons();
     seen.modality = box->windowModality();
     if (QApplication::overrideCursor()) seen.cursor = QApplication::overrideCursor()->shape();
+    seen.frame = box->frameGeometry();
+    seen.staysOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    seen.owner = box->parentWidget() ? box->parentWidget()->objectName() : QString();
+    seen.progressFrame = QRect();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("progressWindow") && window->isVisible())
+            seen.progressFrame = window->frameGeometry();
+    }
 }
 
 } // namespace

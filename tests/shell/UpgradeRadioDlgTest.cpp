@@ -211,6 +211,10 @@ public:
     void BeginWaitCursor() override { m_gui.BeginWaitCursor(); }
     void EndWaitCursor() override { m_gui.EndWaitCursor(); }
     void ShowNote(const std::string& text) override { m_gui.ShowNote(text); }
+    std::string RecoveryHint(RecoveryWay way, const std::string& backupPath) const override
+    {
+        return m_gui.RecoveryHint(way, backupPath);
+    }
 
     const BoxSeen& Last() const { return seen.back(); }
 
@@ -409,24 +413,28 @@ private slots:
         QTest::addColumn<std::vector<B>>("answers");
         QTest::addColumn<std::vector<uint32_t>>("boxes");
         QTest::addColumn<bool>("backup");
+        // The summary of a run that failed once the radio was being changed
+        // also says how to bring it back.
+        QTest::addColumn<bool>("recovery");
         QTest::newRow("low battery") << "low-battery"
-                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20148} << false;
+                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20148} << false << false;
         QTest::newRow("unsupported") << "unsupported"
-                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20147} << false;
+                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20147} << false << false;
         QTest::newRow("bootstrap prompt cancelled")
             << "phase12-r2"
-            << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << false;
+            << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << false << false;
         QTest::newRow("bootcode download retried")
             << "phase12-r2"
-            << "power@block:2" << std::vector<B>{} << std::vector<uint32_t>{20133, 20125, 20153, 20154} << true;
+            << "power@block:2" << std::vector<B>{} << std::vector<uint32_t>{20133, 20125, 20153, 20154} << true
+            << false;
         QTest::newRow("flash erase fails, Cancel")
             << "phase12-r2"
             << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Cancel}
-            << std::vector<uint32_t>{20133, 20158, 20146} << true;
+            << std::vector<uint32_t>{20133, 20158, 20146} << true << true;
         QTest::newRow("flash erase fails, Retry")
             << "phase12-r2"
             << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Retry}
-            << std::vector<uint32_t>{20133, 20158, 20159, 20154} << true;
+            << std::vector<uint32_t>{20133, 20158, 20159, 20154} << true << false;
     }
 
     void promptsAndEndingsOfARun()
@@ -436,6 +444,7 @@ private slots:
         QFETCH(std::vector<QMessageBox::StandardButton>, answers);
         QFETCH(std::vector<uint32_t>, boxes);
         QFETCH(bool, backup);
+        QFETCH(bool, recovery);
         UpgradeBench bench(Variant::Service, profile.toStdString(), faults.toStdString());
         WatchingFeedback watch(bench.app->Feedback(), answers);
         bench.StartUpgrade(cmd::UpgradeRadio);
@@ -450,7 +459,10 @@ private slots:
         const QStringList backups = QDir(bench.folder.data.path()).entryList(QDir::Files);
         QCOMPARE(backups.size(), backup ? 1 : 0);
         if (backup) {
-            QCOMPARE(last.informative, BackupLineFor(bench.folder.data.filePath(backups[0])));
+            const QString path = bench.folder.data.filePath(backups[0]);
+            QString expected = BackupLineFor(path);
+            if (recovery) expected += QLatin1Char('\n') + Text(20233).replace(QStringLiteral("%s"), path);
+            QCOMPARE(last.informative, expected);
         } else {
             QVERIFY(last.informative.isEmpty());
         }

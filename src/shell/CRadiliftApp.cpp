@@ -11,6 +11,7 @@
 #include "shell/CConfigurationDlg.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadioInfoDlg.h"
+#include "shell/CRecoverRadioDlg.h"
 #include "shell/CRegionalIdDlg.h"
 #include "shell/CUpgradeRadioDlg.h"
 #include "shell/CommandIds.h"
@@ -106,8 +107,8 @@ void CRadiliftApp::EditMenu()
         }
         frame.RemoveMenuItemAt(kFile, 0);
         frame.RemoveMenuItemAt(kFile, 0);
-        for (uint32_t id : {cmd::ProgramRegionalId, cmd::UpgradeRadio, cmd::FlashFirmware, cmd::WriteCodeplug,
-                            cmd::HelpTopics, cmd::About, cmd::AboutLab}) {
+        for (uint32_t id : {cmd::ProgramRegionalId, cmd::UpgradeRadio, cmd::FlashFirmware, cmd::RecoverRadio,
+                            cmd::WriteCodeplug, cmd::HelpTopics, cmd::About, cmd::AboutLab}) {
             frame.RemoveCommand(id);
         }
         frame.RemoveMenuItemAt(kHelp, 0);
@@ -188,6 +189,9 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::FlashFirmware:
     case cmd::ToolbarUpgrade:
         OnUpgradeRadio();
+        break;
+    case cmd::RecoverRadio:
+        OnRecoverRadio();
         break;
     default:
         // Help and pane switching: no help content, one pane.
@@ -275,6 +279,23 @@ void CRadiliftApp::OnUpgradeRadio()
         m_strFirmwareFolder = ProgramFolder();
         dialog.firmwarePath = m_strFirmwareFolder + "tor5t.mot";
     }
+    dialog.exec();
+}
+
+void CRadiliftApp::OnRecoverRadio()
+{
+    // The patch tool neither upgrades nor recovers.
+    if (m_variant == Variant::Mendkit) return;
+    CRecoverRadioDlg dialog(m_hooks.recoverRadio, m_hooks.chooseBackup, m_frame.get());
+    dialog.settings.portIndex = m_nSerialPort;
+    dialog.settings.flashRate = static_cast<uint32_t>(m_nFlashRate);
+    dialog.settings.programFolder = ProgramFolder();
+    // The firmware the upgrade command of the variant flashes.
+    if (m_variant == Variant::Divavav && !m_strFirmwareFile.empty()) {
+        dialog.settings.firmwarePath = m_strFirmwareFile;
+        dialog.settings.firmwareSelected = true;
+    }
+    dialog.backupFolder = UserDataFolder();
     dialog.exec();
 }
 

@@ -66,6 +66,7 @@ private:
     void OnRadioInfo();
     void OnRegionalId();
     void OnUpgradeRadio();
+    void OnRecoverRadio();
     void OnWriteCodeplug();
     void OnPatch(bool undo);
     void OnAbout();

@@ -30,6 +30,8 @@ constexpr uint32_t AboutMendkit = 32794;
 constexpr uint32_t ToolbarRadioInfo = 32779;
 constexpr uint32_t ToolbarUpgrade = 32778;
 constexpr uint32_t ToolbarAbout = 32785;
+// Added beside the defined commands: recovery of a radio in bootstrap mode.
+constexpr uint32_t RecoverRadio = 32800;
 // Accelerator targets: help and pane switching. The program has no help
 // content and one pane, so they are bound but do nothing.
 constexpr uint32_t Help = 57670;

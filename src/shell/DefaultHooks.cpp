@@ -2,7 +2,9 @@
 #include "operations/Patcher.h"
 #include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
+#include "platform/Files.h"
 #include "shell/ShellHooks.h"
+#include "upgrade/RecoverRadio.h"
 #include "upgrade/UpgradeProcedure.h"
 
 #include <QFileDialog>
@@ -18,6 +20,16 @@ QString ChooseSourceFile(QWidget* parent, const QString& title)
     QFileDialog dialog(parent, title, QStringLiteral("."));
     dialog.setNameFilters({QStringLiteral("Firmware files (*.0)"), QStringLiteral("All files (*.*)")});
     dialog.setDefaultSuffix(QStringLiteral("0"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
+}
+
+QString ChooseBackupFile(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Select EEPROM backup"), QString::fromStdString(UserDataFolder()));
+    dialog.setNameFilters({QStringLiteral("EEPROM backups (*.vbk)"), QStringLiteral("All files (*.*)")});
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
@@ -42,6 +54,8 @@ ShellHooks DefaultShellHooks()
     hooks.runUpgrade = [](const UpgradeSettings& settings) { return RunUpgrade(settings); };
     hooks.writeCodeplug = &WriteCodeplug;
     hooks.patchRadio = &RunPatcher;
+    hooks.recoverRadio = &RecoverRadio;
+    hooks.chooseBackup = &ChooseBackupFile;
     hooks.versionTable = &VersionTable;
 #if !defined(_WIN32)
     hooks.deviceMaker = &MakePosixSerialDevice;

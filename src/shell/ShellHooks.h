@@ -7,6 +7,7 @@
 #include "shell/CCodeplugUpdateDlg.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadioInfoDlg.h"
+#include "shell/CRecoverRadioDlg.h"
 #include "shell/CRegionalIdDlg.h"
 #include "shell/CUpgradeRadioDlg.h"
 
@@ -40,6 +41,9 @@ struct ShellHooks {
     RunUpgradeFn runUpgrade;
     WriteCodeplugFn writeCodeplug;
     PatchRadioFn patchRadio;
+    RecoverRadioFn recoverRadio;
+    // The open-file dialog for an EEPROM backup.
+    ChooseBackupFn chooseBackup;
     // A clock of the caller's instead of the real one (tests run the
     // simulated radio on virtual time).
     Clock* clock = nullptr;
@@ -56,5 +60,7 @@ PatchOutcome RunPatcher(int portIndex, bool undo);
 
 // The system's open-file dialog for firmware and codeplug sources.
 QString ChooseSourceFile(QWidget* parent, const QString& title);
+// The system's open-file dialog for an EEPROM backup.
+QString ChooseBackupFile(QWidget* parent);
 
 } // namespace vantrel

@@ -43,14 +43,17 @@ private slots:
     {
         QTest::addColumn<int>("variant");
         QTest::addColumn<QStringList>("menus");
+        // "Recover radio..." is added beside the upgrade of the service and laboratory variants.
         QTest::newRow("service") << int(Variant::Service)
-                                 << QStringList{"File: Exit", "Radio Access: Radio Info... | - | Upgrade Radio...",
+                                 << QStringList{"File: Exit",
+                                                "Radio Access: Radio Info... | - | Upgrade Radio... | Recover radio...",
                                                 "Options: Configuration...", "View: Toolbar | Status Bar",
                                                 "Help: About Vantrel..."};
         QTest::newRow("divavav") << int(Variant::Divavav)
                                  << QStringList{"File: Select firmware file | Select codeplug file | - | Exit",
                                                 "Radio Access: Radio Info... | Program Regional ID... | - | "
-                                                "Flash firmware... (disabled) | Write Codeplug... (disabled)",
+                                                "Flash firmware... (disabled) | Recover radio... | Write Codeplug... "
+                                                "(disabled)",
                                                 "Options: Configuration...", "View: Toolbar | Status Bar",
                                                 "Help: Help Topics (disabled) | - | About Vantrel - Lab version..."};
         QTest::newRow("mendkit") << int(Variant::Mendkit)

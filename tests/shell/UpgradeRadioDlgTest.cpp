@@ -3,6 +3,7 @@
 #include "images/Export.h"
 #include "images/SRecordWriter.h"
 #include "link/StringTable.h"
+#include "operations/RadioInfo.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "shell/CMainFrame.h"
@@ -11,6 +12,7 @@
 #include "shell/CommandIds.h"
 #include "shell/QtFeedback.h"
 #include "sim/CodeplugGenerator.h"
+#include "upgrade/RecoverRadio.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,8 +21,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <optional>
 
 namespace vantrel {
@@ -119,6 +123,7 @@ struct UpgradeBench {
         ShellHooks hooks = TestHooks(ports, &chosen);
         hooks.clock = &clock;
         hooks.runUpgrade = std::move(run);
+        hooks.recoverRadio = &RecoverRadio;
         app = std::make_unique<CRadiliftApp>(variant, store.Store(), hooks);
         std::string error;
         QVERIFY2(app->Simulation().SetFaults(faults, error), error.c_str());
@@ -476,6 +481,40 @@ private slots:
     // A note belongs to the run that gave it: it goes with that run's final
     // message (the first box after the progress window closed) once, never
     // with a question inside the run or a later message.
+    // The upgrade loses power in the erase; "Recover radio..." with the backup
+    // it names brings the radio back from the menu alone.
+    void recoverRadioBringsBackARadioWhoseUpgradeFailed()
+    {
+        UpgradeBench bench(Variant::Service, "phase12-r2", "power@erase:1");
+        {
+            WatchingFeedback watch(bench.app->Feedback(), {QMessageBox::Ok, QMessageBox::Cancel});
+            bench.StartUpgrade(cmd::UpgradeRadio);
+            QCOMPARE(watch.boxes, (std::vector<uint32_t>{20133, 20158, 20146}));
+        }
+        bench.Radio().SetFaults({});
+        const QStringList backups = QDir(bench.folder.data.path()).entryList(QDir::Files);
+        QCOMPARE(backups.size(), 1);
+
+        WatchingFeedback watch(bench.app->Feedback(), {});
+        QStringList listed;
+        const auto pending = AnswerNextDialog(false, [&listed](QWidget* dialog) {
+            auto* list = Control<QTreeWidget>(*dialog, 1100);
+            for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+                listed << list->topLevelItem(i)->text(0) + QLatin1Char(' ') + list->topLevelItem(i)->text(2);
+            SaveShot(dialog, QStringLiteral("recover-radio"));
+            QVERIFY(Control<QRadioButton>(*dialog, 1103)->isChecked());
+            Control<QPushButton>(*dialog, 1)->click();
+        });
+        bench.app->MainFrame()->Command(cmd::RecoverRadio)->trigger();
+        QCOMPARE(listed, QStringList{QStringLiteral("742TQK1234 R02.02.04")});
+        QCOMPARE(watch.boxes, (std::vector<uint32_t>{20133, 20230}));
+        QCOMPARE(watch.progressOpenAtBox, (std::vector<bool>{true, false}));
+        QVERIFY(bench.FlashHolds(bench.folder.firmware));
+        QVERIFY(!bench.Radio().State().firmwareErased);
+        bench.clock.Sleep(1000);
+        QCOMPARE(ReadRadioInfo(0).outcome, RadioInfoOutcome::Ok);
+    }
+
     void notesGoOnlyWithTheFinalMessageOfTheirRun()
     {
         QtFeedback feedback;

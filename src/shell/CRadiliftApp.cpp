@@ -17,10 +17,23 @@
 #include "shell/CommandIds.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 
 namespace vantrel {
+namespace {
+
+// A kept size never larger than the screen it comes back on.
+QSize FittingSize(const QSize& size)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? size.boundedTo(screen->availableGeometry().size()) : size;
+}
+
+} // namespace
 
 CRadiliftApp::CRadiliftApp(Variant variant, QSettings& store, ShellHooks hooks)
     : m_variant(variant), m_store(store), m_hooks(std::move(hooks)),
@@ -43,8 +56,10 @@ CRadiliftApp::~CRadiliftApp()
 bool CRadiliftApp::InitInstance()
 {
     LoadSettings(m_store, m_router, m_hooks.probePort, m_nSerialPort, m_nFlashRate);
+    m_window = LoadWindowState(m_store);
 
     m_frame = std::make_unique<CMainFrame>();
+    if (m_window.size.isValid()) m_frame->resize(FittingSize(m_window.size));
     m_feedback.SetMainWindow(m_frame.get());
     connect(m_frame.get(), &CMainFrame::commandTriggered, this, &CRadiliftApp::OnCommand);
     connect(m_frame.get(), &CMainFrame::updateCommandUi, this, &CRadiliftApp::UpdateCommandUi);
@@ -61,6 +76,9 @@ bool CRadiliftApp::InitInstance()
 void CRadiliftApp::ExitInstance()
 {
     SaveSettings(m_store, m_router, m_nSerialPort, m_nFlashRate);
+    // The size the window has when it is not maximised.
+    if (m_frame) m_window.size = m_frame->normalGeometry().size();
+    SaveWindowState(m_store, m_window);
 }
 
 void CRadiliftApp::EditMenu()
@@ -220,10 +238,17 @@ void CRadiliftApp::SaveBootcodesAsBinary()
     vantrel::SaveBootcodesAsBinary(m_strFirmwareFolder);
 }
 
+QString CRadiliftApp::ChooseFile(const QString& title)
+{
+    const QString path = m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), title, m_window.lastFolder) : QString();
+    // The next file dialog opens where this one ended.
+    if (!path.isEmpty()) m_window.lastFolder = QFileInfo(path).absolutePath();
+    return path;
+}
+
 void CRadiliftApp::OnSelectFirmware()
 {
-    const QString path =
-        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select firmware file")) : QString();
+    const QString path = ChooseFile(QStringLiteral("Select firmware file"));
     if (path.isEmpty()) return;
     m_strFirmwareFile = path.toStdString();
     m_bFirmwareSelected = 1;
@@ -231,8 +256,7 @@ void CRadiliftApp::OnSelectFirmware()
 
 void CRadiliftApp::OnSelectCodeplug()
 {
-    const QString path =
-        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select Codeplug file")) : QString();
+    const QString path = ChooseFile(QStringLiteral("Select Codeplug file"));
     if (path.isEmpty()) return;
     m_strCodeplugFile = path.toStdString();
     m_bCodeplugSelected = 1;

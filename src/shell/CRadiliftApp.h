@@ -60,6 +60,8 @@ private:
     void EditMenu();
     bool ConfirmTestRelease();
 
+    // The open-file dialog, in the folder of the last file chosen.
+    QString ChooseFile(const QString& title);
     void OnSelectFirmware();
     void OnSelectCodeplug();
     void OnConfiguration();
@@ -77,6 +79,7 @@ private:
 
     Variant m_variant;
     QSettings& m_store;
+    WindowState m_window;
     ShellHooks m_hooks;
     RealClock m_realClock;
     Clock& m_clock;

@@ -15,9 +15,9 @@
 
 namespace vantrel {
 
-QString ChooseSourceFile(QWidget* parent, const QString& title)
+QString ChooseSourceFile(QWidget* parent, const QString& title, const QString& folder)
 {
-    QFileDialog dialog(parent, title, QStringLiteral("."));
+    QFileDialog dialog(parent, title, folder);
     dialog.setNameFilters({QStringLiteral("Firmware files (*.0)"), QStringLiteral("All files (*.*)")});
     dialog.setDefaultSuffix(QStringLiteral("0"));
     dialog.setFileMode(QFileDialog::ExistingFile);

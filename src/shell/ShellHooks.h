@@ -29,8 +29,9 @@ using PatchRadioFn = std::function<PatchOutcome(int portIndex, bool undo)>;
 struct ShellHooks {
     PortProbeFn probePort;
     ListPortsFn listPorts;
-    // Returns the full path chosen, or an empty string when cancelled.
-    std::function<QString(QWidget* parent, const QString& title)> chooseFile;
+    // Opens in the folder given; returns the full path chosen, or an empty
+    // string when cancelled.
+    std::function<QString(QWidget* parent, const QString& title, const QString& folder)> chooseFile;
     // The serial devices behind the slots. A slot naming "sim" reaches the
     // application's own simulated radio.
     PortRouter::Maker deviceMaker;
@@ -59,7 +60,7 @@ ShellHooks DefaultShellHooks();
 PatchOutcome RunPatcher(int portIndex, bool undo);
 
 // The system's open-file dialog for firmware and codeplug sources.
-QString ChooseSourceFile(QWidget* parent, const QString& title);
+QString ChooseSourceFile(QWidget* parent, const QString& title, const QString& folder);
 // The system's open-file dialog for an EEPROM backup.
 QString ChooseBackupFile(QWidget* parent);
 

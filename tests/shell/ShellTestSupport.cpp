@@ -177,7 +177,7 @@ ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen)
     ShellHooks hooks;
     hooks.probePort = ports.Probe();
     hooks.listPorts = ports.List();
-    hooks.chooseFile = [chosen](QWidget*, const QString&) {
+    hooks.chooseFile = [chosen](QWidget*, const QString&, const QString&) {
         if (!chosen || chosen->empty()) return QString();
         const QString answer = chosen->front();
         chosen->erase(chosen->begin());

@@ -3,6 +3,7 @@
 #include "ui_RecoverRadioDlg.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace vantrel {
 namespace {
@@ -39,12 +40,17 @@ int CRecoverRadioDlg::exec()
 void CRecoverRadioDlg::InitDialog()
 {
     m_initialised = true;
-    for (const BackupListing& listing : ListEepromBackups(backupFolder))
+    int likeliest = -1;
+    for (const BackupListing& listing : ListEepromBackups(backupFolder)) {
+        // The newest backup that names its radio is the likeliest: the failed
+        // run's own. What a recovery saved of a radio in bootstrap mode names none.
+        if (likeliest < 0 && !listing.backup.serialNumber.empty()) likeliest = m_ui->backupList->topLevelItemCount();
         AddBackup(listing);
+    }
     for (int column = 0; column < m_ui->backupList->columnCount(); ++column)
         m_ui->backupList->resizeColumnToContents(column);
-    // The newest backup is the likeliest: the failed run's own.
-    if (QTreeWidgetItem* newest = m_ui->backupList->topLevelItem(0)) m_ui->backupList->setCurrentItem(newest);
+    if (QTreeWidgetItem* item = m_ui->backupList->topLevelItem(std::max(likeliest, 0)))
+        m_ui->backupList->setCurrentItem(item);
     const QString firmware =
         Q(settings.firmwarePath.empty() ? settings.programFolder + "tor5t.mot" : settings.firmwarePath);
     m_ui->firmwarePath->setText(tr("Firmware: %1").arg(firmware));

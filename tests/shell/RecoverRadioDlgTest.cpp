@@ -76,6 +76,19 @@ private slots:
         QVERIFY(Control<QLabel>(d.dialog, 1106)->text().endsWith(QStringLiteral("/opt/vantrel/tor5t.mot")));
     }
 
+    // What a recovery saved of a radio in bootstrap mode is newer, but names
+    // no radio: the upgrade's backup stays the one chosen.
+    void choosesTheNewestBackupThatNamesItsRadio()
+    {
+        QTemporaryDir folder;
+        SaveBackup(folder, "742TQK1234-20240131-154502.vbk", "742TQK1234", "R02.02.04");
+        SaveBackup(folder, "unknown-20240131-160000.vbk", "", "");
+        Dialog d(folder.path());
+        QCOMPARE(d.List()->topLevelItemCount(), 2);
+        QCOMPARE(d.List()->topLevelItem(0)->text(0), QString());
+        QCOMPARE(d.List()->currentItem(), d.List()->topLevelItem(1));
+    }
+
     void choicesBecomeTheRecoverysSettings_data()
     {
         QTest::addColumn<int>("choice");

@@ -1,23 +1,40 @@
 #include "cli/Cli.h"
 
+#include "cli/BuildInfo.h"
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+#include "data/ModelTable.h"
+#include "flash/CodeplugWriter.h"
+
 #include <CLI/CLI.hpp>
 #include <string>
 #include <vector>
 
-#include "cli/CliSession.h"
-#include "cli/Commands.h"
-#include "flash/CodeplugWriter.h"
-
 namespace vantrel {
+namespace {
+
+constexpr const char* kSampleDataNotice =
+    "Product data: this build carries the sample model table, made for the built-in simulated radio only. No "
+    "real radio matches it; a real radio's upgrade needs the product data.";
+
+} // namespace
 
 int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, std::FILE* in)
 {
     CLI::App app{"Vantrel: service tool for ZR740 series radios", "vantrel-cli"};
     app.require_subcommand(1);
+    // "/path/file.0" is a file on every platform, never a Windows-style option.
+    app.allow_windows_style_options(false);
+    app.set_version_flag("--version", VersionLine(), "print the program's version and exit");
+    if (IsSampleProductData()) app.footer(kSampleDataNotice);
     CliOptions options;
-    app.add_option("--port", options.port,
-                   "COM1-COM4, a device path (/dev/ttyUSB0) or sim[:PROFILE], the built-in simulated radio")
-        ->capture_default_str();
+#ifdef _WIN32
+    const char* portHelp = "COM1-COM4, any other COMn, a device name (\\\\.\\CNCA0) or sim[:PROFILE], the built-in "
+                           "simulated radio";
+#else
+    const char* portHelp = "COM1-COM4, a device path (/dev/ttyUSB0) or sim[:PROFILE], the built-in simulated radio";
+#endif
+    app.add_option("--port", options.port, portHelp)->capture_default_str();
     app.add_option("--rate", options.flashRate, "flash rate in Bd")
         ->check(CLI::IsMember({19200, 38400, 115200}))
         ->capture_default_str();
@@ -27,6 +44,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     app.add_option("--retries", options.retries, "Retry answers allowed when not asking at a terminal")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--trace", options.trace, "write every byte sent and received, with its time, to FILE");
+    app.add_option("--events", options.events,
+                   "write each step as one JSON object per line to FILE (- for standard output; the text then goes "
+                   "to standard error)");
     auto* sim = app.add_option_group("Simulated radio");
     sim->add_option("--sim-profile", options.simProfile, "profile of the simulated radio");
     sim->add_option("--sim-fault", options.simFaults, "fault to inject, e.g. nak@3 (repeatable)");
@@ -34,11 +54,14 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     sim->add_flag("--sim-realtime", options.simRealTime, "run the simulated radio in real time");
 
     auto* info = app.add_subcommand("info", "read the connected radio's identity and versions");
+    info->add_flag("--json", options.json, "print one JSON object");
     auto* region = app.add_subcommand("region", "show the Regional ID, or program it with 'region set'");
+    region->add_flag("--json", options.json, "print one JSON object");
     auto* regionSet = region->add_subcommand("set", "program the Regional ID");
     std::string regionValue;
     regionSet->add_option("REGION", regionValue, "a region name or 0-4, 255")->required();
     auto* ports = app.add_subcommand("ports", "list the serial devices of this machine");
+    ports->add_flag("--json", options.json, "print one JSON object");
     auto* exportCommand =
         app.add_subcommand("export", "turn the S-record sources of the program folder into binary image files");
     std::string exportWhat;
@@ -89,18 +112,33 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     } catch (const CLI::CallForHelp&) {
         std::fputs(app.help().c_str(), out);
         return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        std::fprintf(out, "%s\n", e.what());
+        return kExitOk;
     } catch (const CLI::ParseError& e) {
         std::fprintf(err, "%s\n", e.what());
         std::fprintf(err, "Run with --help for more information.\n");
         return kExitUsage;
     }
 
+    for (const CLI::App* command : app.get_subcommands()) {
+        options.command = command->get_name();
+        for (const CLI::App* sub : command->get_subcommands())
+            options.command += " " + sub->get_name();
+    }
+    CliSession session(options, out, err, in);
+    if (!session.OpenEvents()) return kExitUsage;
+
     if (regionSet->parsed()) {
         uint8_t value = 0;
         if (!ParseRegionArgument(regionValue, value)) {
             std::fprintf(err, "Error: unknown region \"%s\"; use one of the region names or 0-4, 255\n",
                          regionValue.c_str());
-            return kExitUsage;
+            return session.Conclude(kExitUsage);
+        }
+        if (options.json) {
+            std::fprintf(err, "Error: --json shows the Regional ID; 'region set' does not take it\n");
+            return session.Conclude(kExitUsage);
         }
     }
 
@@ -117,8 +155,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
         writeOptions.backup = !noBackup;
     }
 
-    CliSession session(options, out, err, in);
-    if (!session.Start()) return kExitUsage;
+    if (!session.Start()) return session.Conclude(kExitUsage);
     int status = kExitFailed;
     if (info->parsed()) status = RunInfoCommand(session);
     else if (regionSet->parsed()) status = RunRegionSetCommand(session, regionValue);
@@ -132,7 +169,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     else if (patch->parsed()) status = RunPatchCommand(session, false);
     else if (unpatch->parsed()) status = RunPatchCommand(session, true);
     if (!session.Finish() && status == kExitOk) status = kExitFailed;
-    return status;
+    return session.Conclude(status);
 }
 
 }  // namespace vantrel

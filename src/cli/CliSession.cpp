@@ -1,14 +1,15 @@
 #include "cli/CliSession.h"
 
-#include <unistd.h>
-
-#include "link/FileTrace.h"
+#include "cli/EventFeedback.h"
 #include "link/Feedback.h"
+#include "link/FileTrace.h"
 #include "link/Trace.h"
 #include "platform/Files.h"
 #include "platform/Runtime.h"
-#include "platform/posix/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 #include "sim/SimBench.h"
+
+#include <unistd.h>
 
 namespace vantrel {
 
@@ -20,20 +21,71 @@ struct CliSession::Installed {
 };
 
 CliSession::CliSession(const CliOptions& options, std::FILE* out, std::FILE* err, std::FILE* in)
-    : m_options(options), m_out(out), m_err(err)
+    : m_options(options), m_dataOut(out), m_out(options.events == "-" ? err : out), m_err(err)
 {
     ConsoleFeedback::Options fo;
     fo.assumeYes = options.yes;
     fo.retries = options.retries;
-    fo.interactive = in != nullptr && ::isatty(::fileno(in)) && ::isatty(::fileno(out)) && !options.yes;
-    fo.progressBar = ::isatty(::fileno(out));
-    m_feedback = std::make_unique<ConsoleFeedback>(fo, out, err, in);
+    fo.interactive = in != nullptr && ::isatty(::fileno(in)) && ::isatty(::fileno(m_out)) && !options.yes;
+    fo.progressBar = ::isatty(::fileno(m_out));
+    m_feedback = std::make_unique<ConsoleFeedback>(fo, m_out, err, in);
+    m_feedback->SetPortLabel([this](const std::string& name) { return PortLabel(name); });
 }
 
 CliSession::~CliSession()
 {
     m_installed.reset();
     if (m_trace) SetCurrentTrace(nullptr);
+    if (m_eventsFile) std::fclose(m_eventsFile);
+}
+
+bool CliSession::OpenEvents()
+{
+    if (m_options.events.empty()) return true;
+    std::FILE* stream = m_dataOut;
+    if (m_options.events != "-") {
+        m_eventsFile = std::fopen(m_options.events.c_str(), "w");
+        if (!m_eventsFile) {
+            std::fprintf(m_err, "Error: cannot write the events file %s\n", m_options.events.c_str());
+            return false;
+        }
+        stream = m_eventsFile;
+    }
+    m_events = std::make_unique<EventFeedback>(*m_feedback, stream,
+                                               [this](const std::string& name) { return PortLabel(name); });
+    m_events->Start(m_options.command, m_options.port);
+    return true;
+}
+
+int CliSession::Conclude(int status)
+{
+    if (m_events) m_events->Result(m_options.command, status, m_reportJson);
+    return status;
+}
+
+void CliSession::Report(const std::string& text, const std::string& json)
+{
+    m_reportJson = json;
+    if (!m_options.json) {
+        std::fputs(text.c_str(), m_out);
+    } else if (m_options.events != "-") {
+        // With the events on standard output, the result line carries the object.
+        std::fprintf(m_dataOut, "%s\n", json.c_str());
+    }
+    std::fflush(m_dataOut);
+    std::fflush(m_out);
+}
+
+std::string CliSession::PortLabel(const std::string& portName) const
+{
+    for (int i = 0; i < PortRouter::kSlotCount; ++i) {
+        if (portName != PortRouter::SlotName(i)) continue;
+        const std::string& target = m_router.SlotTarget(i);
+        // A device given with --port sits in COM1 unseen: name it as given.
+        if (i == m_portIndex && !m_portIsSlot) return target;
+        return target.empty() || target == portName ? portName : portName + " (" + target + ")";
+    }
+    return portName;
 }
 
 bool CliSession::Start()
@@ -49,6 +101,7 @@ bool CliSession::Start()
         }
     }
     if (!isSlot) m_router.SetSlotTarget(0, port);
+    m_portIsSlot = isSlot;
     m_simulated = PortRouter::IsSimTarget(m_router.SlotTarget(m_portIndex));
 
     if (!m_options.folder.empty()) SetProgramFolder(m_options.folder);
@@ -59,7 +112,7 @@ bool CliSession::Start()
     if (m_simulated && !m_options.simRealTime) m_clock = std::make_unique<VirtualClock>();
     else m_clock = std::make_unique<RealClock>();
 
-    m_router.SetDeviceMaker(MakePosixSerialDevice);
+    m_router.SetDeviceMaker(MakeSystemSerialDevice);
     m_sim = std::make_unique<SimBench>(*m_clock);
     std::string error;
     std::string faults;
@@ -79,7 +132,8 @@ bool CliSession::Start()
     }
     m_router.SetSimMaker(m_sim->Maker());
 
-    m_installed = std::make_unique<Installed>(*m_clock, m_router, *m_feedback);
+    vantrel::Feedback& feedback = m_events ? static_cast<vantrel::Feedback&>(*m_events) : *m_feedback;
+    m_installed = std::make_unique<Installed>(*m_clock, m_router, feedback);
 
     if (!m_options.trace.empty()) {
         auto trace = std::make_unique<FileTrace>();

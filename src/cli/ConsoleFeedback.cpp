@@ -1,8 +1,9 @@
 #include "cli/ConsoleFeedback.h"
 
-#include <cstring>
-
+#include "cli/OutputText.h"
 #include "link/StringTable.h"
+
+#include <cstring>
 
 namespace vantrel {
 
@@ -15,6 +16,7 @@ void ConsoleFeedback::ClearBarLine()
 {
     if (m_barDrawn) {
         std::fputs("\r\033[K", m_out);
+        std::fflush(m_out);
         m_barDrawn = false;
     }
 }
@@ -61,7 +63,7 @@ void ConsoleFeedback::SendProgress(uint32_t message, uint32_t wParam)
         m_status = LoadMessageText(wParam);
         // Without a bar, say each new status once: repeats carry no news in a log.
         if (!m_options.progressBar && m_status != m_lastPrinted) {
-            std::fprintf(m_out, "%s\n", m_status.c_str());
+            PrintLine(m_out, m_status);
             m_lastPrinted = m_status;
         }
         break;
@@ -92,19 +94,19 @@ bool ConsoleFeedback::AskYesNo(const char* question)
     return line[0] == 'y' || line[0] == 'Y' || line[0] == '\n' || line[0] == 'r' || line[0] == 'R';
 }
 
-static void PrintMessage(std::FILE* f, int kind, uint32_t id)
+void ConsoleFeedback::PrintLine(std::FILE* f, const std::string& text)
 {
-    const char* prefix = (kind == kMsgError || kind == kMsgErrorRetryCancel) ? "Error: " : "";
-    std::fprintf(f, "%s%s\n", prefix, LoadMessageText(id));
+    std::fputs(text.c_str(), f);
+    std::fputc('\n', f);
+    std::fflush(f);
 }
 
 int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
 {
     ClearBarLine();
-    std::FILE* f = (kind == kMsgError || kind == kMsgErrorRetryCancel) ? m_err : m_out;
-    PrintMessage(f, kind, id);
-    std::fflush(f);
-    if (kind == kMsgError || kind == kMsgErrorRetryCancel) m_lastErrorId = id;
+    const bool error = kind == kMsgError || kind == kMsgErrorRetryCancel;
+    PrintLine(error ? m_err : m_out, std::string(error ? "Error: " : "") + LoadMessageText(id));
+    if (error) m_lastErrorId = id;
 
     int answer = 1;
     if (kind == kMsgWarningOkCancel || kind == kMsgErrorRetryCancel) {
@@ -114,10 +116,10 @@ int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
         } else if (retry) {
             answer = m_retriesLeft > 0 ? 1 : 0;
             if (answer) --m_retriesLeft;
-            std::fprintf(m_out, "%s\n", answer ? "(Retry)" : "(Cancel)");
+            PrintLine(m_out, answer ? "(Retry)" : "(Cancel)");
         } else {
             answer = m_options.assumeYes ? 1 : 0;
-            std::fprintf(m_out, "%s\n", answer ? "(OK)" : "(Cancel: run with --yes to confirm)");
+            PrintLine(m_out, answer ? "(OK)" : "(Cancel: run with --yes to confirm)");
         }
     }
     DrawBar();
@@ -127,15 +129,16 @@ int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
 void ConsoleFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
 {
     ClearBarLine();
-    std::fprintf(m_err, "Error: %s\n", PortOpenFailureText(portName).c_str());
-    if (!detail.empty()) std::fprintf(m_err, "(%s)\n", detail.c_str());
+    const std::string shownName = m_portLabel ? m_portLabel(portName) : portName;
+    PrintLine(m_err, "Error: " + TerminalText(PortOpenFailureText(shownName)));
+    if (!detail.empty()) PrintLine(m_err, "(" + TerminalText(detail) + ")");
     m_lastErrorId = 20001;
 }
 
 void ConsoleFeedback::ShowNote(const std::string& text)
 {
     ClearBarLine();
-    std::fprintf(m_out, "%s\n", text.c_str());
+    PrintLine(m_out, TerminalText(text));
     DrawBar();
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "link/Feedback.h"
+
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
-
-#include "link/Feedback.h"
 
 namespace vantrel {
 
@@ -22,6 +23,10 @@ public:
 
     ConsoleFeedback(Options options, std::FILE* out = stdout, std::FILE* err = stderr, std::FILE* in = stdin);
 
+    // How a port name ("COM1") is shown: as the device the user gave.
+    using PortLabel = std::function<std::string(const std::string& portName)>;
+    void SetPortLabel(PortLabel label) { m_portLabel = std::move(label); }
+
     void SendProgress(uint32_t message, uint32_t wParam) override;
     int ShowMessageBox(int kind, uint32_t id) override;
     void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
@@ -34,6 +39,9 @@ private:
     void ClearBarLine();
     void DrawBar();
     bool AskYesNo(const char* question);
+    // Writes a whole line and flushes it, so that standard output and standard
+    // error keep their order in one log.
+    void PrintLine(std::FILE* f, const std::string& text);
 
     Options m_options;
     std::FILE* m_out;
@@ -48,6 +56,7 @@ private:
     std::string m_lastPrinted;
     int m_retriesLeft;
     uint32_t m_lastErrorId = 0;
+    PortLabel m_portLabel;
 };
 
 }  // namespace vantrel

@@ -1,18 +1,25 @@
-#include <algorithm>
-#include <cctype>
-#include <cstdio>
-#include <string>
-
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
+#include "cli/JsonObject.h"
+#include "cli/OutputText.h"
+#include "cli/RadioInfoJson.h"
+#include "link/ItemText.h"
 #include "link/StringTable.h"
 #include "operations/RadioInfo.h"
 #include "operations/RegionalId.h"
 #include "platform/PortProbe.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
 namespace vantrel {
 namespace {
+
+constexpr uint32_t kIdRegionReadRefused = 20290;
 
 std::string Lower(std::string s)
 {
@@ -27,6 +34,7 @@ int RunInfoCommand(CliSession& session)
     const RadioInfoResult result = ReadRadioInfo(session.PortIndex());
     if (result.outcome != RadioInfoOutcome::Ok) return kExitFailed;
     const RadioInfoFields& f = result.fields;
+    // Every field but the region carries text the radio sent.
     const std::pair<const char*, const std::string*> rows[] = {
         {"Model Number:", &f.modelNumber},         {"Serial Number:", &f.serialNumber},
         {"ESN:", &f.esn},                          {"Software Version:", &f.softwareVersion},
@@ -34,7 +42,13 @@ int RunInfoCommand(CliSession& session)
         {"Codeplug Part No:", &f.codeplugPartNumber}, {"Firmware Part No:", &f.firmwarePartNumber},
         {"Radio IC Versions:", &f.icVersions},     {"Regional Identifier:", &f.regionalId},
     };
-    for (const auto& [label, value] : rows) std::fprintf(session.Out(), "%-21s %s\n", label, value->c_str());
+    std::string text;
+    char line[256];
+    for (const auto& [label, value] : rows) {
+        std::snprintf(line, sizeof line, "%-21s ", label);
+        text += line + EscapedRadioText(*value) + "\n";
+    }
+    session.Report(text, RadioInfoJson(result));
     return kExitOk;
 }
 
@@ -59,21 +73,18 @@ bool ParseRegionArgument(const std::string& text, uint8_t& value)
 int RunRegionGetCommand(CliSession& session)
 {
     const RegionalIdRead read = ReadRegionalId(session.PortIndex());
-    switch (read.outcome) {
-    case RegionalIdReadOutcome::Valid: {
+    if (read.outcome == RegionalIdReadOutcome::Valid) {
         const int position = RegionPosition(read.value);
-        if (position < 0) {
-            std::fprintf(session.Out(), "Invalid Region (0x%02X)\n", read.value);
-        } else {
-            std::fprintf(session.Out(), "%s\n", LoadMessageText(RegionNameId(position)));
-        }
+        char text[64];
+        if (position < 0)
+            std::snprintf(text, sizeof text, "Invalid Region (0x%02X)\n", read.value);
+        else
+            std::snprintf(text, sizeof text, "%s\n", LoadMessageText(RegionNameId(position)));
+        session.Report(text, JsonObject().Raw("regionalId", RegionJson(read.value)).Str());
         return kExitOk;
     }
-    case RegionalIdReadOutcome::Invalid:
-    case RegionalIdReadOutcome::PortOpenFailed:
-    case RegionalIdReadOutcome::CommunicationError:
-        break;
-    }
+    // The dialog closes without a word when the radio refuses; a script needs the reason.
+    if (read.refused) std::fprintf(session.Err(), "Error: %s\n", LoadMessageText(kIdRegionReadRefused));
     return kExitFailed;
 }
 
@@ -92,14 +103,21 @@ int RunRegionSetCommand(CliSession& session, const std::string& text)
 int RunPortsCommand(CliSession& session)
 {
     const auto ports = ListSerialPorts();
-    if (ports.empty()) std::fprintf(session.Out(), "No serial devices found.\n");
+    std::string text;
+    std::vector<std::string> json;
+    if (ports.empty()) text += "No serial devices found.\n";
     for (const auto& p : ports) {
-        std::fprintf(session.Out(), "%s", p.path.c_str());
-        if (!p.byIdPath.empty()) std::fprintf(session.Out(), "  %s", p.byIdPath.c_str());
-        if (!p.description.empty()) std::fprintf(session.Out(), "  (%s)", p.description.c_str());
-        std::fprintf(session.Out(), "\n");
+        text += p.path;
+        if (!p.byIdPath.empty()) text += "  " + p.byIdPath;
+        if (!p.description.empty()) text += "  (" + p.description + ")";
+        text += "\n";
+        json.push_back(
+            JsonObject().Text("path", p.path).Text("byIdPath", p.byIdPath).Text("description", p.description).Str());
     }
-    std::fprintf(session.Out(), "sim  (built-in simulated radio)\n");
+    text += "sim  (built-in simulated radio)\n";
+    json.push_back(
+        JsonObject().Text("path", "sim").Text("byIdPath", "").Text("description", "built-in simulated radio").Str());
+    session.Report(TerminalText(text), JsonObject().Raw("ports", JsonArray(json)).Str());
     return kExitOk;
 }
 

@@ -1,5 +1,7 @@
 #include "codeplug/BackupList.h"
 
+#include "platform/Files.h"
+
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -54,14 +56,14 @@ std::vector<BackupListing> ListEepromBackups(const std::string& folder)
     std::vector<Found> found;
     std::error_code ec;
     if (folder.empty()) return {};
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec) || it->path().extension() != kBackupExtension) continue;
         Found f;
         std::string error;
-        f.listing.path = it->path().string();
+        f.listing.path = Utf8FromPath(it->path());
         if (!ReadEepromBackup(f.listing.path, f.listing.backup, error)) continue;
         if (f.listing.backup.kind != EepromBackupKind::Backup) continue;
-        if (!TimeFromName(it->path().filename().string(), f.listing.taken, f.order)) {
+        if (!TimeFromName(Utf8FromPath(it->path().filename()), f.listing.taken, f.order)) {
             f.listing.taken = TimeFromFile(it->path());
             f.order = f.listing.taken + "000";
         }

@@ -216,7 +216,7 @@ bool SaveEepromBackup(const std::string& path, const EepromBackup& backup, std::
     std::vector<uint8_t> encoded;
     if (!EncodeEepromBackup(backup, encoded, error)) return false;
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
+    if (std::filesystem::exists(PathFromUtf8(path), ec)) {
         error = "a file of that name already exists: " + path;
         return false;
     }
@@ -225,7 +225,7 @@ bool SaveEepromBackup(const std::string& path, const EepromBackup& backup, std::
         return false;
     }
     if (!SameFileContent(path, backup, error)) {
-        std::filesystem::remove(path, ec);
+        std::filesystem::remove(PathFromUtf8(path), ec);
         error = "the backup " + path + " did not read back: " + error;
         return false;
     }
@@ -245,7 +245,9 @@ std::string WriteEepromBackup(const EepromBackup& backup, std::string& error)
         if (n > 1) path.append("-").append(std::to_string(n));
         path.append(kBackupExtension);
         std::error_code ec;
-        if (std::filesystem::exists(path, ec) || std::filesystem::exists(path + ".part", ec)) continue;
+        if (std::filesystem::exists(PathFromUtf8(path), ec) ||
+            std::filesystem::exists(PathFromUtf8(path + ".part"), ec))
+            continue;
         return SaveEepromBackup(path, backup, error) ? path : std::string();
     }
     error = "no free file name for " + stem;

@@ -23,6 +23,7 @@ std::string SaveUpgradeBackup(const EepromBackup& backup)
     std::string note = LoadMessageText(kIdBackupSaved);
     if (const size_t at = note.find("%s"); at != std::string::npos) note.replace(at, 2, path);
     CurrentFeedback().ShowNote(note);
+    CurrentFeedback().BackupSaved(path);
     return path;
 }
 

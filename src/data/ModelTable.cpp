@@ -40,4 +40,13 @@ const uint8_t* PlatformIdentifier()
     return kPlatformIdentifierData;
 }
 
+bool IsSampleProductData()
+{
+#ifdef VANTREL_SAMPLE_PRODUCT_DATA
+    return true;
+#else
+    return false;
+#endif
+}
+
 } // namespace vantrel

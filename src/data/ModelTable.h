@@ -19,4 +19,10 @@ constexpr int kPlatformIdentifierSize = 16;
 const ModelRow& ModelTableRow(int index);
 const uint8_t* PlatformIdentifier();  // kPlatformIdentifierSize bytes
 
+// True when the program carries the sample product data, which serve the
+// simulated radio only; every sample model number then begins with
+// kSampleModelPrefix.
+bool IsSampleProductData();
+constexpr const char* kSampleModelPrefix = "SAMPLE";
+
 }  // namespace vantrel

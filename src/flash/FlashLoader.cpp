@@ -47,7 +47,7 @@ BootcodeRead ReadBootcodeFile(const std::string& path, std::vector<uint8_t>& buf
 {
     length = 0;
     if (path.empty()) return BootcodeRead::OpenFailed;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    const std::unique_ptr<std::FILE, FileCloser> file(OpenFile(path, "rb"));
     if (!file) return BootcodeRead::OpenFailed;
     const size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
     if (std::ferror(file.get())) return BootcodeRead::OpenFailed;

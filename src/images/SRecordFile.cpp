@@ -1,5 +1,7 @@
 #include "images/SRecordFile.h"
 
+#include "platform/Files.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -274,7 +276,7 @@ CSRecordFile::~CSRecordFile() { CloseFile(); }
 bool CSRecordFile::Open(const std::string& path)
 {
     Close();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (!file) return false;
     // Both paths read in large blocks of their own; stdio's buffer would only add a copy.
     std::setvbuf(file, nullptr, _IONBF, 0);

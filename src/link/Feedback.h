@@ -47,6 +47,9 @@ public:
     // The separate port-open failure box (text 20001 with the port name).
     // detail is the platform's reason, for front ends that can show it.
     virtual void ShowPortOpenFailure(const std::string& portName, const std::string& detail) = 0;
+    // A file that keeps what a run is about to overwrite in a radio (an EEPROM
+    // backup, undo data) was saved; the operator is told where by a note too.
+    virtual void BackupSaved(const std::string& /*path*/) {}
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
     // A line of extra information for the operator (where a backup was saved).

@@ -1,5 +1,6 @@
 #include "link/FileTrace.h"
 #include "link/Trace.h"
+#include "platform/Files.h"
 #include "platform/Runtime.h"
 
 namespace vantrel {
@@ -24,7 +25,7 @@ FileTrace::~FileTrace() { Close(); }
 bool FileTrace::Open(const std::string& path)
 {
     Close();
-    m_file = std::fopen(path.c_str(), "w");
+    m_file = OpenFile(path, "w");
     if (!m_file) return false;
     m_startMs = CurrentClock().NowMs();
     m_pending.clear();

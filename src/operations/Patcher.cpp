@@ -172,7 +172,7 @@ PatchOutcome CPatcher::Patch()
 
     const std::string undoPath = UndoFilePath(id.serialNumber);
     std::error_code ec;
-    if (!undoPath.empty() && std::filesystem::exists(undoPath, ec)) {
+    if (!undoPath.empty() && std::filesystem::exists(PathFromUtf8(undoPath), ec)) {
         // An earlier patch's undo data hold the block as it was first; they stay.
         EepromBackup earlier;
         std::string why;
@@ -191,6 +191,7 @@ PatchOutcome CPatcher::Patch()
         if (undoPath.empty() || !SaveEepromBackup(undoPath, undo, error))
             return Stop(PatchOutcome::Failed, kIdUndoNotSaved, "Undo data not saved: " + error);
         CurrentFeedback().ShowNote("Undo data saved to " + undoPath);
+        CurrentFeedback().BackupSaved(undoPath);
     }
 
     for (const PatchByte& change : patch.BytesFor(id.Phase3()))
@@ -210,7 +211,7 @@ PatchOutcome CPatcher::Undo()
     if (!id.KnownGeneration()) return Stop(PatchOutcome::Unsupported, kIdUnsupported);
     const std::string undoPath = id.serialNumber.empty() ? std::string() : UndoFilePath(id.serialNumber);
     std::error_code ec;
-    if (undoPath.empty() || !std::filesystem::exists(undoPath, ec))
+    if (undoPath.empty() || !std::filesystem::exists(PathFromUtf8(undoPath), ec))
         return Stop(PatchOutcome::NothingToUndo, kIdNoUndoData);
 
     EepromBackup undo;
@@ -224,7 +225,7 @@ PatchOutcome CPatcher::Undo()
     CHardwareBlockTransfer transfer(m_portIndex, image);
     const bool written = transfer.Write();
     // The undo data go only once the radio has its block back.
-    if (written && !std::filesystem::remove(undoPath, ec))
+    if (written && !std::filesystem::remove(PathFromUtf8(undoPath), ec))
         CurrentFeedback().ShowNote("The undo data in " + undoPath + " could not be removed.");
     return Finish(written);
 }

@@ -84,6 +84,7 @@ RadioInfoResult ReadRadioInfo(int portIndex)
         std::memset(value, 0, sizeof value);
         if (ReadInfo(value, entry.item, length)) {
             result.fields.*entry.field = DecodeValue(entry.decode, value, length);
+            result.values[entry.item] = {true, std::vector<uint8_t>(value, value + length)};
             continue;
         }
         const int32_t status = link.TakeStatus();
@@ -96,6 +97,7 @@ RadioInfoResult ReadRadioInfo(int portIndex)
             ShowMessage(kMsgError, 20157);
             result.outcome = RadioInfoOutcome::CommunicationError;
             result.fields = {};
+            result.values = {};
             return result;
         }
         if (status == LinkNotSupported) result.fields.*entry.field = "n/a";

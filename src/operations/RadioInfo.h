@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -24,9 +27,19 @@ enum class RadioInfoOutcome {
     CommunicationError,  // 20157 was shown; the radio was not reset
 };
 
+// A read-info value as the radio sent it, for output that shows values as read
+// (the command line's JSON). answered is false for an item that was not
+// supported or refused.
+struct RadioItemValue {
+    bool answered = false;
+    std::vector<uint8_t> bytes;
+};
+constexpr int kRadioInfoItemCount = 17; // read-info items 0 to 16
+
 struct RadioInfoResult {
     RadioInfoOutcome outcome = RadioInfoOutcome::CommunicationError;
     RadioInfoFields fields;
+    std::array<RadioItemValue, kRadioInfoItemCount> values; // by item number
 };
 
 // Opens COM<portIndex + 1> at 9600 Bd, reads the ten items, resets the radio and

@@ -99,6 +99,7 @@ RegionalIdRead ReadRegionalId(int portIndex)
         return result;
     } else {
         result.outcome = RegionalIdReadOutcome::Invalid;
+        result.refused = true;
     }
     ResetRadio();
     return result;

@@ -21,6 +21,9 @@ enum class RegionalIdReadOutcome {
 struct RegionalIdRead {
     RegionalIdReadOutcome outcome = RegionalIdReadOutcome::CommunicationError;
     uint8_t value = 0;
+    // Invalid because the radio refused the read (a NAK or another intact
+    // reply): nothing was shown, so a front end that must say why can.
+    bool refused = false;
 };
 
 enum class RegionalIdWriteOutcome { Programmed, PortOpenFailed, Failed };

@@ -3,6 +3,9 @@
 #include <chrono>
 #include <thread>
 
+// Windows has a clock of its own in platform/win32/native.
+#if !defined(_WIN32)
+
 namespace vantrel {
 
 uint64_t RealClock::NowUs()
@@ -27,3 +30,5 @@ void RealClock::Sleep(uint32_t ms)
 }
 
 }  // namespace vantrel
+
+#endif

@@ -5,7 +5,11 @@
 #include <ctime>
 #include <filesystem>
 
-#ifndef _WIN32
+#include "platform/SystemFolders.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -24,22 +28,62 @@ std::string& UserDataOverride()
     return folder;
 }
 
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "\\/";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+
 std::string WithSeparator(std::string folder)
 {
-    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += kPathSeparators[0];
     return folder;
 }
 
 }  // namespace
 
+#if !defined(_WIN32)
+std::string RunningExecutablePath()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.string();
+}
+
+std::string DefaultUserDataFolder()
+{
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return WithSeparator(xdg) + "vantrel/";
+    if (const char* home = std::getenv("HOME"); home && *home) return WithSeparator(home) + ".local/share/vantrel/";
+    return {};
+}
+#endif
+
+std::filesystem::path PathFromUtf8(const std::string& path)
+{
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode)
+{
+#ifdef _WIN32
+    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return _wfopen(PathFromUtf8(path).c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 std::string ProgramFolder()
 {
     if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "./";
-    const std::string path = exe.string();
-    const auto cut = path.find_last_of('/');
+    const std::string path = RunningExecutablePath();
+    const auto cut = path.find_last_of(kPathSeparators);
     return cut == std::string::npos ? "./" : path.substr(0, cut + 1);
 }
 
@@ -48,18 +92,11 @@ void SetProgramFolder(const std::string& folder) { ProgramFolderOverride() = Wit
 std::string UserDataFolder()
 {
     std::string folder = UserDataOverride();
-    if (folder.empty()) {
-        if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-            folder = WithSeparator(xdg) + "vantrel/";
-        } else if (const char* home = std::getenv("HOME"); home && *home) {
-            folder = WithSeparator(home) + ".local/share/vantrel/";
-        } else {
-            return {};
-        }
-    }
+    if (folder.empty()) folder = DefaultUserDataFolder();
+    if (folder.empty()) return {};
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec && !std::filesystem::is_directory(folder)) return {};
+    std::filesystem::create_directories(PathFromUtf8(folder), ec);
+    if (ec && !std::filesystem::is_directory(PathFromUtf8(folder), ec)) return {};
     return folder;
 }
 
@@ -82,7 +119,7 @@ std::string FileNameTimestamp()
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
 {
     out.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenFile(path, "rb");
     if (!f) return false;
     uint8_t chunk[65536];
     bool ok = true;
@@ -101,7 +138,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
 BoundedRead ReadFileAtMost(const std::string& path, size_t maxSize, std::vector<uint8_t>& out)
 {
     out.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenFile(path, "rb");
     if (!f) return BoundedRead::CannotOpen;
     uint8_t chunk[65536];
     BoundedRead result = BoundedRead::Ok;
@@ -149,7 +186,7 @@ bool AtomicFileWriter::Open(const std::string& path)
     m_path = path;
     m_tempPath = path + ".part";
     m_failed = false;
-    m_file = std::fopen(m_tempPath.c_str(), "wb");
+    m_file = OpenFile(m_tempPath, "wb");
     // Image files are written in many small pieces; a large buffer keeps the
     // number of system calls low.
     if (m_file) std::setvbuf(m_file, nullptr, _IOFBF, 64 * 1024);
@@ -167,19 +204,21 @@ bool AtomicFileWriter::Commit()
 {
     if (!m_file) return false;
     bool ok = !m_failed && std::fflush(m_file) == 0;
-#ifndef _WIN32
+#ifdef _WIN32
+    if (ok) ok = ::_commit(::_fileno(m_file)) == 0;
+#else
     if (ok) ok = ::fsync(::fileno(m_file)) == 0;
 #endif
     if (std::fclose(m_file) != 0) ok = false;
     m_file = nullptr;
     if (ok) {
         std::error_code ec;
-        std::filesystem::rename(m_tempPath, m_path, ec);
+        std::filesystem::rename(PathFromUtf8(m_tempPath), PathFromUtf8(m_path), ec);
         ok = !ec;
     }
     if (!ok) {
         std::error_code ec;
-        std::filesystem::remove(m_tempPath, ec);
+        std::filesystem::remove(PathFromUtf8(m_tempPath), ec);
     }
     return ok;
 }
@@ -190,7 +229,7 @@ void AtomicFileWriter::Discard()
         std::fclose(m_file);
         m_file = nullptr;
         std::error_code ec;
-        std::filesystem::remove(m_tempPath, ec);
+        std::filesystem::remove(PathFromUtf8(m_tempPath), ec);
     }
 }
 

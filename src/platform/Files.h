@@ -2,20 +2,29 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vantrel {
 
+// Paths are UTF-8 strings everywhere in the program. These reach the file
+// system with them on every platform (wide-character paths on Windows, where
+// a narrow path would go through the local code page).
+std::filesystem::path PathFromUtf8(const std::string& path);
+std::string Utf8FromPath(const std::filesystem::path& path);
+// std::fopen on a UTF-8 path.
+std::FILE* OpenFile(const std::string& path, const char* mode);
+
 // The program folder: the running executable's folder, separator kept
-// ("/opt/vantrel/"). Every image file is looked up there. A front end may
+// ("/opt/vantrel/", "C:\Program Files\Vantrel\"). Every image file is looked up there. A front end may
 // point it elsewhere (the CLI's --folder).
 std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);
 
 // Per-user data folder for backups and undo files ($XDG_DATA_HOME/vantrel/ or
-// ~/.local/share/vantrel/), created on demand, separator kept. Empty when it
-// cannot be created.
+// ~/.local/share/vantrel/; on Windows Vantrel\ in the local application-data
+// folder), created on demand, separator kept. Empty when it cannot be created.
 std::string UserDataFolder();
 void SetUserDataFolder(const std::string& folder);  // tests and --data-dir
 

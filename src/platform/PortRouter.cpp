@@ -9,7 +9,14 @@ PortRouter::PortRouter()
 
 std::string PortRouter::SlotName(int index) { return "COM" + std::to_string(index + 1); }
 
-std::string PortRouter::DefaultSlotTarget(int index) { return "/dev/ttyS" + std::to_string(index); }
+std::string PortRouter::DefaultSlotTarget(int index)
+{
+#ifdef _WIN32
+    return "\\\\.\\COM" + std::to_string(index + 1);
+#else
+    return "/dev/ttyS" + std::to_string(index);
+#endif
+}
 
 bool PortRouter::IsSimTarget(const std::string& target)
 {

@@ -21,7 +21,7 @@ public:
 
     static constexpr int kSlotCount = 4;
     static std::string SlotName(int index);  // 0 → "COM1"
-    static std::string DefaultSlotTarget(int index);  // 0 → "/dev/ttyS0"
+    static std::string DefaultSlotTarget(int index);  // 0 → "/dev/ttyS0"; on Windows "\\.\COM1"
     static bool IsSimTarget(const std::string& target);
 
     void SetSlotTarget(int index, const std::string& target);

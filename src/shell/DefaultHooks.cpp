@@ -9,9 +9,7 @@
 
 #include <QFileDialog>
 
-#if !defined(_WIN32)
-#include "platform/posix/PosixSerialDevice.h"
-#endif
+#include "platform/SystemSerialDevice.h"
 
 namespace vantrel {
 
@@ -57,9 +55,7 @@ ShellHooks DefaultShellHooks()
     hooks.recoverRadio = &RecoverRadio;
     hooks.chooseBackup = &ChooseBackupFile;
     hooks.versionTable = &VersionTable;
-#if !defined(_WIN32)
-    hooks.deviceMaker = &MakePosixSerialDevice;
-#endif
+    hooks.deviceMaker = &MakeSystemSerialDevice;
     return hooks;
 }
 

@@ -1,5 +1,6 @@
 #include "sim/SimBench.h"
 
+#include "platform/Files.h"
 #include "sim/SimProfiles.h"
 #include "sim/SimSerialDevice.h"
 #include "sim/SimStateFile.h"
@@ -11,7 +12,7 @@ namespace {
 
 bool FileExists(const std::string& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenFile(path, "rb");
     if (!f) return false;
     std::fclose(f);
     return true;

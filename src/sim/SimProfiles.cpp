@@ -222,6 +222,15 @@ const std::vector<Profile>& Profiles()
              id.unsupportedItems = {1, 10, 12};
          }},
         {"no-region", [](SampleIdentity& id) { id.region = 0xFF; }},
+        // Texts no real radio should send but a faulty one might: terminal
+        // control sequences (clear screen, set the window title, bell, C1 CSI)
+        // and 8-bit bytes. Output must show them escaped, never act on them.
+        {"control-text",
+         [](SampleIdentity& id) {
+             id.model = "\x1B[2J\x1B]0;X\x07\x9B";
+             id.serial = "742\xE9QK\\12";
+             id.firmwarePart = "TORVA\xFF\001FW38";
+         }},
     };
     return profiles;
 }

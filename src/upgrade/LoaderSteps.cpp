@@ -7,6 +7,7 @@
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
+#include "platform/Files.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <filesystem>
@@ -50,7 +51,7 @@ bool LoadRestorableBackup(const std::string& path, EepromBackup& backup)
 {
     std::string why;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    if (!std::filesystem::is_regular_file(PathFromUtf8(path), ec)) {
         CurrentFeedback().ShowNote("cannot open " + path);
         ShowMessage(kMsgError, kIdBackupUnreadable);
         return false;

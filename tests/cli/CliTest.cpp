@@ -7,41 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
-#include "support/StreamText.h"
+#include "support/CliRunner.h"
 
 namespace vantrel {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCommand(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "vantrel-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    CliRun run;
-    run.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
-    run.out = test::StreamText(out);
-    run.err = test::StreamText(err);
-    std::fclose(out);
-    std::fclose(err);
-    return run;
-}
-
-std::string TempPath(const std::string& name)
-{
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("vantrel-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name);
-    std::filesystem::remove(path);
-    return path.string();
-}
+using test::CliRun;
+using test::RunCommand;
+using test::TempPath;
 
 TEST(CliTest, InfoPrintsTheTenFieldsFromTheSimulatedRadio)
 {
@@ -94,9 +67,11 @@ TEST(CliTest, TraceRecordsEveryByteWithItsTime)
 {
     const std::string trace = TempPath("info.trace");
     ASSERT_EQ(RunCommand({"--port", "sim", "--trace", trace, "info"}).status, 0);
-    std::ifstream in(trace);
     std::stringstream text;
-    text << in.rdbuf();
+    {
+        std::ifstream in(trace);  // closed before the file is removed, as Windows needs
+        text << in.rdbuf();
+    }
     // The first request, its echo and the ACK.
     EXPECT_NE(text.str().find("TX F2 23 00 EA"), std::string::npos);
     EXPECT_NE(text.str().find("RX F2 23 00 EA"), std::string::npos);
@@ -107,10 +82,17 @@ TEST(CliTest, TraceRecordsEveryByteWithItsTime)
 
 TEST(CliTest, MissingDeviceNamesThePortAndTheCause)
 {
-    const CliRun run = RunCommand({"--port", "/dev/vantrel-no-such-tty", "info"});
+#ifdef _WIN32
+    const std::string missing = "COM231";
+    const std::string cause = "(no such port)";
+#else
+    const std::string missing = "/dev/vantrel-no-such-tty";
+    const std::string cause = "(no such device)";
+#endif
+    const CliRun run = RunCommand({"--port", missing, "info"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("The serial port COM1 could not be opened."), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("no such device"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("The serial port " + missing + " could not be opened."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
 }
 
 TEST(CliTest, ExportWritesIntoTheGivenFolder)
@@ -129,6 +111,14 @@ TEST(CliTest, ExportWritesIntoTheGivenFolder)
     EXPECT_GT(std::filesystem::file_size(folder / "tor5t.mot"), 4u);
     EXPECT_EQ(RunCommand({"export", "everything"}).status, 2);
     std::filesystem::remove_all(folder);
+}
+
+TEST(CliTest, PathsStartingWithASlashAreArgumentsOnEveryPlatform)
+{
+    // Windows-style options ("/port") would take such a path for an option.
+    const CliRun run = RunCommand({"--folder", "/vantrel-no-such-folder", "export", "firmware"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Open firmware file failed"), std::string::npos) << run.err;
 }
 
 TEST(CliTest, UpgradeOfTheSimulatedRadioEndsWithSuccessAndKeepsABackup)

@@ -133,5 +133,22 @@ TEST(EepromBackup, FilesAreNeverReplacedAndReadBackChecked)
     SetUserDataFolder("");
 }
 
+// A data folder named outside ASCII (the user's own name in its path) is no
+// obstacle to saving, finding a free name and reading back.
+TEST(EepromBackup, DataFolderNamedOutsideAscii)
+{
+    test::TempFolder folder;
+    SetUserDataFolder(folder.Path() + "J\xC3\xBCrgen");
+    std::string error;
+    const std::string first = WriteEepromBackup(Sample(), error);
+    const std::string second = WriteEepromBackup(Sample(), error);
+    SetUserDataFolder("");
+    ASSERT_FALSE(first.empty()) << error;
+    EXPECT_NE(first, second) << "the first file was not seen";
+    EepromBackup back;
+    ASSERT_TRUE(ReadEepromBackup(first, back, error)) << error;
+    EXPECT_EQ(back, Sample());
+}
+
 } // namespace
 } // namespace vantrel

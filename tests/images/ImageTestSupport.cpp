@@ -43,7 +43,8 @@ std::vector<uint8_t> TempFolder::Read(const std::string& name) const
 std::vector<std::string> TempFolder::Names() const
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(m_path)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(m_path))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

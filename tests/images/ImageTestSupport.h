@@ -16,8 +16,9 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    // The folder with its separator, as the exports take it.
-    std::string Path() const { return m_path.string() + "/"; }
+    // The folder with the platform's separator, as the exports take it (so
+    // that a name added to it reads as File() gives it).
+    std::string Path() const { return (m_path / "").string(); }
     std::string File(const std::string& name) const { return (m_path / name).string(); }
     void Write(const std::string& name, const std::string& text) const;
     bool Exists(const std::string& name) const { return std::filesystem::exists(m_path / name); }

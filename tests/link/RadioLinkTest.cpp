@@ -207,7 +207,10 @@ TEST_P(EchoPacingTest, ExtendedBothMessagesWaitForTheirEchoEveryThirdByteAtTheMi
 
 INSTANTIATE_TEST_SUITE_P(Rates, EchoPacingTest,
                          ::testing::Values(std::pair{9600u, false}, std::pair{19200u, true}, std::pair{38400u, true},
-                                           std::pair{115200u, false}));
+                                           std::pair{115200u, false}),
+                         [](const auto& info) {
+                             return "At" + std::to_string(info.param.first) + (info.param.second ? "Paced" : "Unpaced");
+                         });
 
 TEST_F(RadioLinkTest, OnlyTheExtendedBothShapeIsPaced)
 {

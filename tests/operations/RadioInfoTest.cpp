@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "link/SerialPort.h"
 #include "operations/RadioInfo.h"
 #include "support/SimulatedRadio.h"
@@ -96,15 +98,21 @@ TEST_P(RadioInfoAbortTest, AbortsWithSerialCommunicationErrorAndNoReset)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(FailureTable, RadioInfoAbortTest,
-                         ::testing::Values(AbortCase{"silence@1", {20157}, true}, // nothing answers the first item
-                                           AbortCase{"cut@4", {20157}},           // incomplete reply
-                                           AbortCase{"badsum@6", {20157}},        // checksum error
-                                           AbortCase{"unsupported@1", {20157}},   // model number not supported
-                                           AbortCase{"unsupported@2", {20157}},   // serial number not supported
-                                           AbortCase{"nak@3", {20157}},           // a later item refused
-                                           AbortCase{"long@5", {20102, 20157}},   // a reply longer than the buffer
-                                           AbortCase{"noecho", {20157}, true}));  // adapter unplugged: no echo at all
+INSTANTIATE_TEST_SUITE_P(
+    FailureTable, RadioInfoAbortTest,
+    ::testing::Values(AbortCase{"silence@1", {20157}, true},  // nothing answers the first item
+                      AbortCase{"cut@4", {20157}},  // incomplete reply
+                      AbortCase{"badsum@6", {20157}},  // checksum error
+                      AbortCase{"unsupported@1", {20157}},  // model number not supported
+                      AbortCase{"unsupported@2", {20157}},  // serial number not supported
+                      AbortCase{"nak@3", {20157}},  // a later item refused
+                      AbortCase{"long@5", {20102, 20157}},  // a reply longer than the buffer
+                      AbortCase{"noecho", {20157}, true}),  // adapter unplugged: no echo at all
+    [](const auto& info) {
+        std::string name = info.param.faults;  // "silence@1" → "silence_1"
+        for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name;
+    });
 
 TEST(RadioInfoTest, PortInUseShowsThePortBoxAndNothingElse)
 {

@@ -136,7 +136,9 @@ TEST_F(RegionalIdOnSimRadio, ReadOfAValueOfAnotherLength)
     for (const char* fault : {"short@1", "extra@1"}) {
         SCOPED_TRACE(fault);
         Use(kSimDefaultProfile, fault);
-        EXPECT_EQ(ReadRegionalId(0).outcome, RegionalIdReadOutcome::Invalid);
+        const RegionalIdRead read = ReadRegionalId(0);
+        EXPECT_EQ(read.outcome, RegionalIdReadOutcome::Invalid);
+        EXPECT_FALSE(read.refused) << "20008 already says why";
         EXPECT_EQ(rig->Sent(), RequestBytes({kReadRegion, kReset}));
         EXPECT_EQ(rig->Restarts(), 1);
         EXPECT_EQ(shown, (std::vector<ShownMessage>{{20008, 0, true}}));
@@ -150,7 +152,9 @@ TEST_F(RegionalIdOnSimRadio, ReadOfAValueOfAnotherLength)
 TEST_F(RegionalIdOnSimRadio, ReadRefusedWithLinkOkResetsSilently)
 {
     Use(kSimDefaultProfile, "nak@1");
-    EXPECT_EQ(ReadRegionalId(0).outcome, RegionalIdReadOutcome::Invalid);
+    const RegionalIdRead read = ReadRegionalId(0);
+    EXPECT_EQ(read.outcome, RegionalIdReadOutcome::Invalid);
+    EXPECT_TRUE(read.refused);
     EXPECT_EQ(rig->Sent(), RequestBytes({kReadRegion, kReset}));
     EXPECT_EQ(rig->Restarts(), 1);
     EXPECT_TRUE(shown.empty());

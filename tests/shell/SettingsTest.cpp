@@ -125,8 +125,8 @@ private slots:
         PortRouter router;
         Load(store.Store(), ports, router);
         QCOMPARE(router.SlotTarget(0), std::string("/dev/ttyUSB0"));
-        QCOMPARE(router.SlotTarget(1), std::string("/dev/ttyS1"));
-        QCOMPARE(router.SlotTarget(2), std::string("/dev/ttyS2"));
+        QCOMPARE(router.SlotTarget(1), PortRouter::DefaultSlotTarget(1));
+        QCOMPARE(router.SlotTarget(2), PortRouter::DefaultSlotTarget(2));
         QCOMPARE(router.SlotTarget(3), std::string("sim"));
         QCOMPARE(router.Resolve("COM4"), std::string("sim"));
 

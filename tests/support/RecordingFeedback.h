@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ public:
         uint32_t value = 0;  // progress wParam, or message kind
         std::string text;  // port name or note
         bool operator==(const Event&) const = default;
+        // How a failed comparison shows an event.
+        friend void PrintTo(const Event& e, std::ostream* os)
+        {
+            *os << "{type " << e.type << ", code " << e.code << ", value " << e.value << ", \"" << e.text << "\"}";
+        }
     };
 
     void SendProgress(uint32_t message, uint32_t wParam) override;

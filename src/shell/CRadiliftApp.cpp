@@ -314,10 +314,12 @@ void CRadiliftApp::OnRecoverRadio()
     dialog.settings.portIndex = m_nSerialPort;
     dialog.settings.flashRate = static_cast<uint32_t>(m_nFlashRate);
     dialog.settings.programFolder = ProgramFolder();
-    // The firmware the upgrade command of the variant flashes.
-    if (m_variant == Variant::Divavav && !m_strFirmwareFile.empty()) {
+    // The firmware the upgrade command of the variant flashes: the
+    // laboratory's is the file selected, if any.
+    if (m_variant == Variant::Divavav) {
         dialog.settings.firmwarePath = m_strFirmwareFile;
-        dialog.settings.firmwareSelected = true;
+        dialog.settings.firmwareSelected = !m_strFirmwareFile.empty();
+        dialog.firmwareAvailable = !m_strFirmwareFile.empty();
     }
     dialog.backupFolder = UserDataFolder();
     dialog.exec();

@@ -53,8 +53,13 @@ void CRecoverRadioDlg::InitDialog()
         m_ui->backupList->setCurrentItem(item);
     const QString firmware =
         Q(settings.firmwarePath.empty() ? settings.programFolder + "tor5t.mot" : settings.firmwarePath);
-    m_ui->firmwarePath->setText(tr("Firmware: %1").arg(firmware));
-    m_ui->firmwarePath->setToolTip(firmware);
+    if (firmwareAvailable) {
+        m_ui->firmwarePath->setText(tr("Firmware: %1").arg(firmware));
+        m_ui->firmwarePath->setToolTip(firmware);
+    } else {
+        m_ui->firmwarePath->setText(
+            tr("Firmware: none selected. To write firmware, choose \"Select firmware file\" in the File menu first."));
+    }
     UpdateChoices();
 }
 
@@ -74,16 +79,22 @@ void CRecoverRadioDlg::UpdateChoices()
     const QString path = current ? current->data(0, kPathRole).toString() : QString();
     m_ui->backupPath->setText(path);
     m_ui->backupPath->setToolTip(path);
-    // Without a backup there is only the firmware to write.
-    m_ui->writeBoth->setEnabled(current != nullptr);
-    m_ui->writeEeprom->setEnabled(current != nullptr);
-    // A backup that has just become available is meant to be written.
-    if (!current) {
+    const bool backup = current != nullptr;
+    // Without a backup there is only the firmware to write, without a
+    // firmware only the backup.
+    m_ui->writeBoth->setEnabled(backup && firmwareAvailable);
+    m_ui->writeFirmware->setEnabled(firmwareAvailable);
+    m_ui->writeEeprom->setEnabled(backup);
+    m_ui->startButton->setEnabled(backup || firmwareAvailable);
+    if (!firmwareAvailable) {
+        if (backup) m_ui->writeEeprom->setChecked(true);
+    } else if (!backup) {
         m_ui->writeFirmware->setChecked(true);
     } else if (!m_hadBackup) {
+        // A backup that has just become available is meant to be written.
         m_ui->writeBoth->setChecked(true);
     }
-    m_hadBackup = current != nullptr;
+    m_hadBackup = backup;
 }
 
 void CRecoverRadioDlg::OnBrowse()
@@ -107,13 +118,15 @@ RecoverySettings CRecoverRadioDlg::Choices() const
     const QTreeWidgetItem* current = m_ui->backupList->currentItem();
     const bool eeprom = current && !m_ui->writeFirmware->isChecked();
     chosen.backupPath = eeprom ? current->data(0, kPathRole).toString().toStdString() : std::string();
-    chosen.writeFirmware = !(eeprom && m_ui->writeEeprom->isChecked());
+    chosen.writeFirmware = firmwareAvailable && !(eeprom && m_ui->writeEeprom->isChecked());
     return chosen;
 }
 
 void CRecoverRadioDlg::OnOK()
 {
     const RecoverySettings chosen = Choices();
+    // Also reached by a direct call while the button is disabled.
+    if (!chosen.writeFirmware && chosen.backupPath.empty()) return;
     // The dialog goes first; the run then owns the screen with its progress
     // window and messages until it is over.
     accept();

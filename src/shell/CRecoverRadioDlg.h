@@ -34,6 +34,10 @@ public:
     // and where the backups are.
     RecoverySettings settings;
     std::string backupFolder;
+    // False in the laboratory build until a firmware file is selected: it
+    // flashes only the file the operator chose, so only EEPROM data can be
+    // written then.
+    bool firmwareAvailable = true;
 
     // Lists the backups and sets the defaults; exec() runs it first.
     void InitDialog();

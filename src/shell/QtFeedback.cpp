@@ -33,16 +33,35 @@ QMargins DecorationOf(const QWidget* window)
             frame.bottom() - inner.bottom()};
 }
 
-// A message box that, shown while the progress window is open, keeps the
-// progress window off itself: every line and button of it must stay readable.
+// A message box that, shown while the progress window is open, belongs to it,
+// stays above it with the keyboard focus and keeps the progress window off
+// itself: every line and button of it must stay readable. Outside a run it
+// belongs to the main window.
 class CRunBox : public QMessageBox {
     static constexpr int kFramedAfterMs = 100;
 
 public:
-    CRunBox(const BoxStyle& style, const QString& text, QWidget* owner, CProgressDlg* progress, QMargins decoration)
-        : QMessageBox(style.icon, style.caption, text, style.buttons, owner), m_progress(progress),
-          m_decoration(decoration)
+    CRunBox(const BoxStyle& style, const QString& text, CProgressDlg& progress, QWidget* frame,
+            Qt::WindowModality idleModality)
+        : QMessageBox(style.icon, style.caption, text, style.buttons,
+                      progress.IsOpen() ? static_cast<QWidget*>(progress.Window()) : frame),
+          m_progress(progress.IsOpen() ? &progress : nullptr), m_decoration(DecorationOf(frame))
     {
+        // During a run the operation waits for this answer: nothing else in
+        // the program may run.
+        setWindowModality(m_progress ? Qt::ApplicationModal : idleModality);
+        // Above the progress window, which itself stays on top of everything
+        // (set after the modality, which sets the box's window flags afresh).
+        if (m_progress) setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
+
+    // Shows the box until it is answered; the progress window goes back to
+    // the centre of the screen afterwards.
+    int Answer()
+    {
+        const int answer = exec();
+        if (m_progress) m_progress->ReturnToCentre();
+        return answer;
     }
 
 protected:
@@ -52,10 +71,16 @@ protected:
         QMessageBox::showEvent(event);
         if (!m_progress) return;
         m_progress->KeepClearOf(*this, Decoration());
+        // The operator answers with the keyboard too, and the progress window
+        // was the last window shown.
+        raise();
+        activateWindow();
         // Once a window manager has framed and placed the box, its real frame
         // is known: look again.
         QTimer::singleShot(kFramedAfterMs, this, [this] {
-            if (isVisible()) m_progress->KeepClearOf(*this, Decoration());
+            if (!isVisible()) return;
+            m_progress->KeepClearOf(*this, Decoration());
+            activateWindow();
         });
     }
 
@@ -113,17 +138,8 @@ int QtFeedback::ShowMessageBox(int kind, uint32_t id)
 {
     const BoxStyle style = StyleOf(kind, m_caption);
     const bool known = kind >= kMsgError && kind <= kMsgErrorRetryCancel;
-    // During a run the box belongs to the progress window, so that it stacks
-    // above it, and the progress window moves out of its way.
-    const bool running = m_progress.IsOpen();
-    QWidget* owner = running ? static_cast<QWidget*>(m_progress.Window()) : m_frame.data();
-    CRunBox box(style, known ? Text(id) : QString(), owner, running ? &m_progress : nullptr,
-                DecorationOf(m_frame.data()));
     // The operation waits for this answer: nothing else in the program may run.
-    box.setWindowModality(Qt::ApplicationModal);
-    // Above the progress window, which itself stays on top of everything (set
-    // after the modality, which sets the box's window flags afresh).
-    if (running) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    CRunBox box(style, known ? Text(id) : QString(), m_progress, m_frame.data(), Qt::ApplicationModal);
     if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
     box.setDefaultButton(style.yes);
     // The box that ends an operation (shown once its progress window is gone)
@@ -136,21 +152,20 @@ int QtFeedback::ShowMessageBox(int kind, uint32_t id)
     // A wait cursor must not hide the arrow the operator answers with.
     const bool waiting = m_waitDepth > 0;
     if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int answer = box.exec();
+    const int answer = box.Answer();
     if (waiting) QApplication::restoreOverrideCursor();
-    if (running) m_progress.ReturnToCentre();
     return answer == QMessageBox::Cancel ? 0 : 1;
 }
 
 void QtFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
 {
-    QMessageBox box(QMessageBox::Critical, Text(20000), QString::fromStdString(PortOpenFailureText(portName)),
-                    QMessageBox::Ok, m_frame.data());
-    box.setWindowModality(m_frame ? Qt::WindowModal : Qt::ApplicationModal);
+    const BoxStyle style{Text(20000), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok};
+    CRunBox box(style, QString::fromStdString(PortOpenFailureText(portName)), m_progress, m_frame.data(),
+                m_frame ? Qt::WindowModal : Qt::ApplicationModal);
     // The platform's reason (missing device, permission) is what the operator
     // needs to fix it.
     if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));
-    box.exec();
+    box.Answer();
 }
 
 void QtFeedback::BeginWaitCursor()

@@ -15,6 +15,9 @@ namespace vantrel {
 class BoxPlacementTest : public QObject {
     Q_OBJECT
 
+    // Not a message kind: the box of a port that does not open.
+    static constexpr int kPortOpenFailure = -1;
+
     QtFeedback m_feedback;
     std::unique_ptr<ScopedFeedback> m_scope;
 
@@ -40,6 +43,7 @@ private slots:
         QTest::newRow("Retry/Cancel 20158") << int(kMsgErrorRetryCancel) << 20158;
         QTest::newRow("retry instructions 20159") << int(kMsgWarning) << 20159;
         QTest::newRow("bootcode retry 20153") << int(kMsgWarning) << 20153;
+        QTest::newRow("port open failure 20001") << kPortOpenFailure << 20001;
     }
 
     void boxesOfARunAreFullyVisible()
@@ -52,9 +56,14 @@ private slots:
         const QRect centred = progress->frameGeometry();
         BoxSeen seen;
         const auto answer = AnswerNextBox(QMessageBox::Ok, &seen);
-        ShowMessage(kind, static_cast<uint32_t>(id));
+        if (kind == kPortOpenFailure) {
+            CurrentFeedback().ShowPortOpenFailure("COM2", "busy");
+        } else {
+            ShowMessage(kind, static_cast<uint32_t>(id));
+        }
         QVERIFY(seen.shown);
-        QCOMPARE(seen.text, QString::fromUtf8(LoadMessageText(static_cast<uint32_t>(id))));
+        const QString text = QString::fromUtf8(LoadMessageText(static_cast<uint32_t>(id)));
+        QCOMPARE(seen.text.left(text.indexOf(QLatin1Char('%'))), text.left(text.indexOf(QLatin1Char('%'))));
         QVERIFY(!seen.progressFrame.isEmpty());
         // No part of the box lies under the progress window, both on the screen.
         QVERIFY2(!seen.frame.intersects(seen.progressFrame),
@@ -72,6 +81,9 @@ private slots:
         // And on top: owned by the progress window, in the same stay-on-top layer.
         QCOMPARE(seen.owner, QStringLiteral("progressWindow"));
         QVERIFY(seen.staysOnTop);
+        // With the keyboard focus: Enter and Esc answer it.
+        QVERIFY(seen.active);
+        QCOMPARE(seen.modality, Qt::ApplicationModal);
         // Once answered, the progress window is back in the middle of the screen.
         QCOMPARE(progress->frameGeometry(), centred);
     }

@@ -37,11 +37,12 @@ struct Dialog {
                                 browsed.erase(browsed.begin());
                                 return path;
                             }};
-    explicit Dialog(const QString& folder)
+    explicit Dialog(const QString& folder, bool firmwareAvailable = true)
     {
         dialog.settings.programFolder = "/opt/vantrel/";
         dialog.settings.flashRate = 38400;
         dialog.backupFolder = folder.toStdString() + "/";
+        dialog.firmwareAvailable = firmwareAvailable;
         dialog.InitDialog();
     }
     QTreeWidget* List() { return Control<QTreeWidget>(dialog, 1100); }
@@ -128,6 +129,32 @@ private slots:
         Control<QPushButton>(d.dialog, 1)->click();
         QVERIFY(d.ran->backupPath.empty());
         QVERIFY(d.ran->writeFirmware);
+    }
+
+    // The laboratory build before a firmware file was selected.
+    void withoutAFirmwareOnlyTheBackupCanBeWritten_data()
+    {
+        QTest::addColumn<bool>("withBackup");
+        QTest::newRow("a backup listed") << true;
+        QTest::newRow("no backup") << false;
+    }
+
+    void withoutAFirmwareOnlyTheBackupCanBeWritten()
+    {
+        QFETCH(bool, withBackup);
+        QTemporaryDir folder;
+        if (withBackup) SaveBackup(folder, "742TQK1234-20240131-154502.vbk", "742TQK1234", "R02.02.04");
+        Dialog d(folder.path(), false);
+        QVERIFY(!d.Choice(1103)->isEnabled());
+        QVERIFY(!d.Choice(1104)->isEnabled());
+        QCOMPARE(d.Choice(1105)->isEnabled(), withBackup);
+        QCOMPARE(d.Choice(1105)->isChecked(), withBackup);
+        QCOMPARE(Control<QPushButton>(d.dialog, 1)->isEnabled(), withBackup);
+        d.dialog.OnOK();
+        QCOMPARE(d.ran.has_value(), withBackup);
+        if (!withBackup) return;
+        QVERIFY(!d.ran->writeFirmware);
+        QCOMPARE(d.ran->backupPath, folder.filePath("742TQK1234-20240131-154502.vbk").toStdString());
     }
 
     void browseAddsAFileFromElsewhere()

@@ -69,6 +69,7 @@ void Record(QMessageBox* box, BoxSeen& seen)
     seen.frame = box->frameGeometry();
     seen.staysOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     seen.owner = box->parentWidget() ? box->parentWidget()->objectName() : QString();
+    seen.active = QApplication::activeWindow() == box;
     seen.progressFrame = QRect();
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->objectName() == QLatin1String("progressWindow") && window->isVisible())

@@ -39,7 +39,8 @@ struct BoxSeen {
     QRect frame;
     QRect progressFrame; // the progress window's, when one was open
     bool staysOnTop = false;
-    QString owner; // object name of the window that owns the box
+    QString owner;       // object name of the window that owns the box
+    bool active = false; // it had the keyboard focus
 };
 
 // A pending answer to a modal window; it is withdrawn when this goes out of

@@ -53,6 +53,9 @@ public:
         // Above the progress window, which itself stays on top of everything
         // (set after the modality, which sets the box's window flags afresh).
         if (m_progress) setWindowFlag(Qt::WindowStaysOnTopHint);
+        // The program's icon in its title bar, as beside the main window
+        // (the progress window has none of its own).
+        if (frame) setWindowIcon(frame->windowIcon());
     }
 
     // Shows the box until it is answered; the progress window goes back to

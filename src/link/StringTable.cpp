@@ -121,6 +121,7 @@ constexpr StringEntry kStrings[] = {
     {20243, "EEPROM data from %s: %s."},
     {20244, "The radio's current EEPROM data could not be read, so nothing was written."},
     {20245, "The radio's codeplug lengths are not valid; it may hold a codeplug that an earlier upgrade did not finish writing. Nothing was written to the radio."},
+    {20246, "Recovering the radio..."},
     {20290, "The radio refused the Regional ID read: it answered with a NAK or an unexpected reply."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},

@@ -58,7 +58,7 @@ void CRecoverRadioDlg::InitDialog()
         m_ui->firmwarePath->setToolTip(firmware);
     } else {
         m_ui->firmwarePath->setText(
-            tr("Firmware: none selected. To write firmware, choose \"Select firmware file\" in the File menu first."));
+            tr("Firmware: none selected; \"Select firmware file\" in the File menu chooses one."));
     }
     UpdateChoices();
 }

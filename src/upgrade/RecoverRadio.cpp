@@ -23,6 +23,7 @@ constexpr uint32_t kIdRecoveryFailed = 20231;
 constexpr uint32_t kIdNothingChosen = 20232;
 constexpr uint32_t kIdEepromDataFrom = 20243;
 constexpr uint32_t kIdCurrentDataUnread = 20244;
+constexpr uint32_t kIdRecovering = 20246;
 
 class CRecoveryRun {
 public:
@@ -61,6 +62,8 @@ RecoveryOutcome CRecoveryRun::Run()
     if (!Check(loader)) return RecoveryOutcome::Failed;
 
     SendProgress(WM_PROGRESS_OPEN, 3);
+    // What runs while the operator reads the bootstrap prompt.
+    SendProgress(WM_PROGRESS_TEXT, kIdRecovering);
     const LoaderStart start = StartLoader(loader);
     if (start == LoaderStart::Cancelled) return RecoveryOutcome::Cancelled;
     m_ok = start == LoaderStart::Ready;

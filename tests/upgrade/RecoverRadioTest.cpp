@@ -91,6 +91,10 @@ TEST_P(RecoveryAfterPowerLoss, GivesTheRadioOfACleanUpgrade)
     rig.Radio().SetFaults({});
     EXPECT_EQ(Recover(rig, SettingsOf(rig, failed.backupPath)), RecoveryOutcome::Recovered);
     EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20133, 20230}));
+    // The progress window says what runs while the bootstrap prompt is up.
+    const std::vector<std::pair<uint32_t, uint32_t>> progress = rig.feedback.Progress();
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_EQ(progress[1], std::make_pair(uint32_t{WM_PROGRESS_TEXT}, uint32_t{20246}));
     EXPECT_EQ(rig.Eeprom(), clean.eeprom);
     EXPECT_EQ(rig.Radio().State().flash.Pages(), clean.flash);
     EXPECT_TRUE(rig.FlashHoldsFirmware());

@@ -29,6 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         used += record.length;
     }
     if (used != image.data.size()) std::abort();
+    // An address found written twice lies in two records.
+    uint32_t overlap = 0;
+    if (CheckFirmwareForFlashing(image, overlap) == FirmwareFileError::Overlap) {
+        int holders = 0;
+        for (const FirmwareRecord& record : image.records) {
+            const uint32_t start = image.RadioAddress(record);
+            holders += overlap >= start && overlap - start < record.length;
+        }
+        if (holders < 2) std::abort();
+    }
     const auto encoded = EncodeFirmwareRecordFile(image);
     if (encoded.size() != size || (size != 0 && !std::equal(encoded.begin(), encoded.end(), data))) std::abort();
     return 0;

@@ -130,8 +130,17 @@ void ConsoleFeedback::ShowPortOpenFailure(const std::string& portName, const std
 {
     ClearBarLine();
     const std::string shownName = m_portLabel ? m_portLabel(portName) : portName;
-    PrintLine(m_err, "Error: " + TerminalText(PortOpenFailureText(shownName)));
-    if (!detail.empty()) PrintLine(m_err, "(" + TerminalText(detail) + ")");
+    // Appended rather than concatenated: GCC 12's -Wrestrict misfires on
+    // literal + temporary string at -O3 (the MinGW build treats it as an error).
+    std::string headline = "Error: ";
+    headline += TerminalText(PortOpenFailureText(shownName));
+    PrintLine(m_err, headline);
+    if (!detail.empty()) {
+        std::string shownDetail = "(";
+        shownDetail += TerminalText(detail);
+        shownDetail += ")";
+        PrintLine(m_err, shownDetail);
+    }
     m_lastErrorId = 20001;
 }
 
@@ -139,6 +148,13 @@ void ConsoleFeedback::ShowNote(const std::string& text)
 {
     ClearBarLine();
     PrintLine(m_out, TerminalText(text));
+    DrawBar();
+}
+
+void ConsoleFeedback::ShowFailureNote(const std::string& text)
+{
+    ClearBarLine();
+    PrintLine(m_err, TerminalText(text));
     DrawBar();
 }
 

@@ -31,6 +31,7 @@ public:
     int ShowMessageBox(int kind, uint32_t id) override;
     void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
     void ShowNote(const std::string& text) override;
+    void ShowFailureNote(const std::string& text) override;
 
     // The last error message shown, for the exit status.
     uint32_t LastErrorId() const { return m_lastErrorId; }

@@ -134,6 +134,17 @@ void EventFeedback::BackupSaved(const std::string& path)
 void EventFeedback::ShowNote(const std::string& text)
 {
     m_shown.ShowNote(text);
+    WriteNote(text);
+}
+
+void EventFeedback::ShowFailureNote(const std::string& text)
+{
+    m_shown.ShowFailureNote(text);
+    WriteNote(text);
+}
+
+void EventFeedback::WriteNote(const std::string& text)
+{
     Write(JsonObject().Text("event", "note").Text("text", text).Str());
 }
 

@@ -28,6 +28,9 @@ public:
     void BeginWaitCursor() override { m_shown.BeginWaitCursor(); }
     void EndWaitCursor() override { m_shown.EndWaitCursor(); }
     void ShowNote(const std::string& text) override;
+    // The cause of a failure: shown where the operator's sink shows errors,
+    // logged as a note like any other.
+    void ShowFailureNote(const std::string& text) override;
 
     // The first and the last line of a run. data is a JSON object (the one
     // --json prints) or empty.
@@ -36,6 +39,7 @@ public:
 
 private:
     void Write(const std::string& line);
+    void WriteNote(const std::string& text);
 
     Feedback& m_shown;
     std::FILE* m_events;

@@ -70,15 +70,8 @@ int RunWriteCodeplugCommand(CliSession& session, const CodeplugWriteOptions& req
 {
     CodeplugWriteOptions options = requested;
     options.portIndex = session.PortIndex();
-    switch (WriteCodeplug(options)) {
-    case CodeplugWriteOutcome::Success:
-        return kExitOk;
-    case CodeplugWriteOutcome::Cancelled:
-        return kExitCancelled;
-    case CodeplugWriteOutcome::Failure:
-        break;
-    }
-    return kExitFailed;
+    // Declining a retry of a failed write cancels no operation: the write failed.
+    return WriteCodeplug(options) == CodeplugWriteOutcome::Success ? kExitOk : kExitFailed;
 }
 
 int RunPatchCommand(CliSession& session, bool undo)

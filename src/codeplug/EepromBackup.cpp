@@ -13,15 +13,35 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'N', 'T', 'L', 'B', 'K', 'U', 'P'};
 constexpr uint16_t kFormatVersion = 1;
-constexpr uint16_t kLookupFormatVersion = 2; // adds the part number and the platform
-// The largest file a valid backup can be: header, four texts, the platform, the bytes, the CRC.
-constexpr size_t kMaxFileSize = sizeof kMagic + 2 + 1 + 4 * (1 + kBackupMaxText) + 1 + 4 + 4 + kBackupAddressSpace + 4;
+constexpr uint16_t kFormatVersionWithRuns = 2;
+constexpr uint16_t kFormatVersionWithLookup = 3; // adds the part number and the platform
+constexpr uint16_t kFormatVersionWithLookupAndRuns = 4;
+
+bool HasMoreRuns(uint16_t version)
+{
+    return version == kFormatVersionWithRuns || version == kFormatVersionWithLookupAndRuns;
+}
+
+bool HasLookupIdentity(uint16_t version)
+{
+    return version == kFormatVersionWithLookup || version == kFormatVersionWithLookupAndRuns;
+}
 
 bool KeepsLookupIdentity(const EepromBackup& backup)
 {
     return !backup.codeplugPartNumber.empty() || backup.platform != BackupPlatform::Unknown;
 }
 constexpr int kMaxNameTries = 100;
+// The largest file a valid backup can be: header, four texts, the platform,
+// the bytes, the further runs, the CRC.
+constexpr size_t kMaxFileSize = sizeof kMagic + 2 + 1 + 4 * (1 + kBackupMaxText) + 1 + 4 + 4 + kBackupAddressSpace + 1 +
+                                kBackupMaxMoreRuns * (8 + kBackupMaxMoreRunBytes) + 4;
+
+// A run of 1 to maxCount bytes inside the address space.
+bool RunInside(uint32_t start, size_t count, size_t maxCount)
+{
+    return count != 0 && count <= maxCount && start < kBackupAddressSpace && count <= kBackupAddressSpace - start;
+}
 
 uint32_t Crc32(std::span<const uint8_t> bytes)
 {
@@ -81,6 +101,26 @@ private:
     size_t m_at = 0;
 };
 
+bool TakeMoreRuns(Cursor& in, std::vector<EepromRun>& runs, std::string& error)
+{
+    std::span<const uint8_t> field;
+    if (!in.Take(1, field) || field[0] == 0 || field[0] > kBackupMaxMoreRuns) {
+        error = "the file is truncated or damaged (further runs)";
+        return false;
+    }
+    runs.resize(field[0]);
+    for (EepromRun& run : runs) {
+        uint32_t count = 0;
+        if (!in.Take32(run.start) || !in.Take32(count) || !RunInside(run.start, count, kBackupMaxMoreRunBytes) ||
+            !in.Take(count, field)) {
+            error = "the file is truncated or damaged (further runs)";
+            return false;
+        }
+        run.bytes.assign(field.begin(), field.end());
+    }
+    return true;
+}
+
 bool SameFileContent(const std::string& path, const EepromBackup& expected, std::string& error)
 {
     EepromBackup back;
@@ -110,14 +150,20 @@ bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, s
             return false;
         }
     }
-    if (backup.bytes.empty() || backup.start >= kBackupAddressSpace ||
-        backup.bytes.size() > kBackupAddressSpace - backup.start) {
+    bool inside = RunInside(backup.start, backup.bytes.size(), kBackupAddressSpace) &&
+                  backup.moreRuns.size() <= kBackupMaxMoreRuns;
+    for (const EepromRun& run : backup.moreRuns)
+        inside = inside && RunInside(run.start, run.bytes.size(), kBackupMaxMoreRunBytes);
+    if (!inside) {
         error = "the saved range lies outside the EEPROM";
         return false;
     }
-    // A backup without the lookup identity keeps the first format, byte for byte.
+    // A backup without the lookup identity or further runs keeps the first
+    // format, byte for byte.
     const bool lookup = KeepsLookupIdentity(backup);
-    const uint16_t version = lookup ? kLookupFormatVersion : kFormatVersion;
+    const bool runs = !backup.moreRuns.empty();
+    const uint16_t version = lookup ? (runs ? kFormatVersionWithLookupAndRuns : kFormatVersionWithLookup)
+                                    : (runs ? kFormatVersionWithRuns : kFormatVersion);
     out.insert(out.end(), std::begin(kMagic), std::end(kMagic));
     out.push_back(static_cast<uint8_t>(version >> 8));
     out.push_back(static_cast<uint8_t>(version & 0xFF));
@@ -135,6 +181,14 @@ bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, s
     Put32(out, backup.start);
     Put32(out, static_cast<uint32_t>(backup.bytes.size()));
     out.insert(out.end(), backup.bytes.begin(), backup.bytes.end());
+    if (!backup.moreRuns.empty()) {
+        out.push_back(static_cast<uint8_t>(backup.moreRuns.size()));
+        for (const EepromRun& run : backup.moreRuns) {
+            Put32(out, run.start);
+            Put32(out, static_cast<uint32_t>(run.bytes.size()));
+            out.insert(out.end(), run.bytes.begin(), run.bytes.end());
+        }
+    }
     Put32(out, Crc32(out));
     return true;
 }
@@ -152,7 +206,7 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     const uint16_t version = static_cast<uint16_t>((field[0] << 8) | field[1]);
-    if (version != kFormatVersion && version != kLookupFormatVersion) {
+    if (version < kFormatVersion || version > kFormatVersionWithLookupAndRuns) {
         error = "backup format version " + std::to_string(version) + " is not known to this program";
         return false;
     }
@@ -172,7 +226,7 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         error = "the file is truncated or damaged (identity)";
         return false;
     }
-    if (version == kLookupFormatVersion) {
+    if (HasLookupIdentity(version)) {
         if (!in.TakeText(backup.codeplugPartNumber) || !in.Take(1, field) ||
             field[0] > static_cast<uint8_t>(BackupPlatform::Meq)) {
             error = "the file is truncated or damaged (identity)";
@@ -193,6 +247,7 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     backup.bytes.assign(field.begin(), field.end());
+    if (HasMoreRuns(version) && !TakeMoreRuns(in, backup.moreRuns, error)) return false;
     const size_t covered = in.At();
     uint32_t crc = 0;
     if (!in.Take32(crc)) {

@@ -36,8 +36,22 @@ enum class BackupPlatform : uint8_t {
 //       4  EEPROM start address
 //       4  byte count (1..65536; start + count <= 65536)
 //       n  the bytes
+//   format version 2 only (a backup with further runs):
+//       1  number of further runs (1..4), then for each:
+//          4  EEPROM start address, 4  byte count (1..256), the bytes
 //       4  CRC-32 (IEEE) of everything before it
-// Nothing may follow the CRC.
+// Nothing may follow the CRC. A backup without further runs is written as
+// version 1.
+
+// A further run of saved bytes away from the main one (an upgrade's tag byte).
+struct EepromRun {
+    uint32_t start = 0;
+    std::vector<uint8_t> bytes;
+    bool operator==(const EepromRun&) const = default;
+};
+constexpr size_t kBackupMaxMoreRuns = 4;
+constexpr size_t kBackupMaxMoreRunBytes = 256;
+
 struct EepromBackup {
     EepromBackupKind kind = EepromBackupKind::Backup;
     std::string modelNumber;     // read-info item 0; empty when the radio gave none
@@ -50,6 +64,7 @@ struct EepromBackup {
     BackupPlatform platform = BackupPlatform::Unknown;
     uint32_t start = 0;          // EEPROM address of bytes[0]
     std::vector<uint8_t> bytes;
+    std::vector<EepromRun> moreRuns; // further runs, written back after the main one
 
     bool operator==(const EepromBackup&) const = default;
 };

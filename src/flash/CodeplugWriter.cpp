@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace vantrel {
@@ -28,6 +29,8 @@ constexpr uint32_t kIdFailed = 20147;
 constexpr uint32_t kIdOpenFileFailed = 20152;
 constexpr uint32_t kIdDone = 20154;
 constexpr uint32_t kIdWriteFailedRetry = 20158;
+
+constexpr const char* kRadioReadFailed = "Reading the radio's data to keep failed; nothing was written to the radio.";
 
 // The tuning block is read in these four commands; the last one ends where the
 // radio's tuning block ends (117 or 123).
@@ -72,6 +75,7 @@ private:
 
 void CodeplugWriteRun::ReadTuning()
 {
+    const bool reading = m_ok; // false: the port did not open, nothing was read
     const uint32_t end = kTuningReadStart + TuningByteCount(m_layouts.radioPhase3);
     for (size_t i = 0; i < std::size(kTuningReadBounds) && m_ok; ++i) {
         const uint32_t from = kTuningReadBounds[i];
@@ -79,6 +83,7 @@ void CodeplugWriteRun::ReadTuning()
         m_ok = ReadMemorySpan(m_kept.tuning.data() + (from - kTuningReadStart), from, to);
     }
     m_kept.hasTuning = m_ok;
+    if (reading && !m_ok) CurrentFeedback().ShowFailureNote(kRadioReadFailed);
     SendProgress(WM_PROGRESS_POS, m_options.writeApplication ? 1 : 4);
 }
 
@@ -99,6 +104,7 @@ void CodeplugWriteRun::ReadIdentity()
         m_ok = ReadMemorySpan(m_kept.esn.data(), at.esn, at.esn + kIdentityEsnSize);
         m_kept.hasEsn = m_ok;
     }
+    if (!m_ok) CurrentFeedback().ShowFailureNote(kRadioReadFailed);
     SendProgress(WM_PROGRESS_POS, 4);
 }
 
@@ -123,12 +129,33 @@ void CodeplugWriteRun::LoadImage()
     ImageBuffer buffer{m_image.data(), static_cast<uint32_t>(m_image.size()), 0};
     const bool loaded = file.LoadImage(buffer);
     m_imageLength = buffer.length;
-    // A hardware codeplug shorter than the layout's would be completed with
-    // bytes the file never had.
-    if (!loaded || (m_options.writeHardware && m_imageLength < m_hardwareSize)) {
-        ShowMessage(kMsgError, kIdSRecordError);
-        m_ok = false;
+    std::string why;
+    if (!loaded) {
+        // The reader's own fault says it.
+    } else if (file.EndedEarly()) {
+        why = "Reading the codeplug file stopped at a line that is not an S-record, before its end.";
+    } else if (m_options.writeHardware && m_imageLength < m_hardwareSize) {
+        // A hardware codeplug shorter than the layout's would be completed
+        // with bytes the file never had.
+        why = "The codeplug file holds ";
+        why += std::to_string(m_imageLength);
+        why += " bytes, less than its hardware codeplug.";
+    } else if (m_imageLength < 2 || ReadBigEndian16(m_image, kHardwareLengthAddress) != m_hardwareSize) {
+        // The file must be of the layout chosen: its length word tells. A file
+        // of the other layout, or one shifted by a header record, would put
+        // the radio's kept data and the blocks in the wrong places.
+        const uint32_t word = m_imageLength < 2 ? 0 : ReadBigEndian16(m_image, kHardwareLengthAddress);
+        why = "The codeplug file's hardware codeplug length is ";
+        why += std::to_string(word);
+        why += "; the layout chosen needs ";
+        why += std::to_string(m_hardwareSize);
+        why += ". Nothing was written to the radio.";
+    } else {
+        return;
     }
+    ShowMessage(kMsgError, kIdSRecordError);
+    if (!why.empty()) CurrentFeedback().ShowFailureNote(why);
+    m_ok = false;
 }
 
 void CodeplugWriteRun::MergeKeptData()
@@ -155,7 +182,11 @@ void CodeplugWriteRun::SaveBackup(const WriteRange& range)
     backup.start = range.start;
     backup.bytes.resize(range.end - range.start);
     m_ok = ReadMemoryRange(backup.bytes.data(), range.start, range.end - range.start);
-    if (!m_ok) return;
+    if (!m_ok) {
+        CurrentFeedback().ShowFailureNote(
+            "Reading the radio's EEPROM for the backup failed; nothing was written to the radio.");
+        return;
+    }
     // Saved, read back and named to the operator the same way as an upgrade's.
     m_backupPath = SaveUpgradeBackup(backup);
     if (m_backupPath.empty()) {
@@ -185,6 +216,7 @@ void CodeplugWriteRun::WriteWithRetries()
             break;
         }
     }
+    CurrentFeedback().ShowFailureNote("Writing the codeplug into the radio failed; the radio may hold part of it.");
     m_ok = false;
 }
 
@@ -221,6 +253,8 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
         // The radio is restarted whatever happened before (there is no radio
         // to reach without a port).
         resetOk = portOpen && ResetRadio();
+        if (portOpen && m_ok && !resetOk)
+            CurrentFeedback().ShowFailureNote("The radio did not take the reset command.");
     }
     // The port is closed before the operator is shown the outcome.
     SendProgress(WM_PROGRESS_CLOSE);

@@ -2,6 +2,9 @@
 
 #include "link/RadioCommands.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace vantrel {
 namespace {
 
@@ -12,6 +15,8 @@ constexpr size_t kRecordHeaderSize = 5;
 constexpr uint32_t kIdCountMismatch = 20186;
 constexpr uint32_t kIdRecordTooLong = 20187;
 constexpr uint32_t kIdAddressOutOfRange = 20188;
+constexpr uint32_t kIdNoData = 20211;
+constexpr uint32_t kIdOverlap = 20212;
 
 uint32_t GetLe32(const uint8_t* p)
 {
@@ -78,6 +83,31 @@ FirmwareFileError ParseFirmwareRecordFile(const uint8_t* bytes, size_t size, Fir
     return error;
 }
 
+FirmwareFileError CheckFirmwareForFlashing(const FirmwareImage& image, uint32_t& overlapAddress)
+{
+    // [start, end) in radio addresses, records without data left out.
+    std::vector<std::pair<uint32_t, uint32_t>> spans;
+    spans.reserve(image.records.size());
+    for (const FirmwareRecord& record : image.records) {
+        if (record.length == 0) continue;
+        const uint32_t start = image.RadioAddress(record);
+        spans.emplace_back(start, start + record.length);
+    }
+    if (spans.empty()) return FirmwareFileError::NoData;
+    std::sort(spans.begin(), spans.end());
+    uint32_t end = spans.front().second;
+    for (size_t i = 1; i < spans.size(); ++i) {
+        // Sorted by start: the first span that begins before the furthest end
+        // so far begins the lowest address written twice.
+        if (spans[i].first < end) {
+            overlapAddress = spans[i].first;
+            return FirmwareFileError::Overlap;
+        }
+        end = std::max(end, spans[i].second);
+    }
+    return FirmwareFileError::None;
+}
+
 std::vector<uint8_t> EncodeFirmwareRecordFile(const FirmwareImage& image)
 {
     std::vector<uint8_t> out;
@@ -100,6 +130,10 @@ uint32_t FirmwareFileMessage(FirmwareFileError error)
         return kIdRecordTooLong;
     case FirmwareFileError::AddressOutOfRange:
         return kIdAddressOutOfRange;
+    case FirmwareFileError::NoData:
+        return kIdNoData;
+    case FirmwareFileError::Overlap:
+        return kIdOverlap;
     case FirmwareFileError::None:
         break;
     }

@@ -31,6 +31,8 @@ enum class FirmwareFileError {
     CountMismatch,     // the file ends before its record count, or goes on after it
     RecordTooLong,     // more data than one write command carries
     AddressOutOfRange, // the record does not fit the 24-bit radio address space
+    NoData,            // no record carries a data byte: flashing would only erase
+    Overlap,           // two records write the same flash address
 };
 
 // Checks one record against the write command and the radio's address space.
@@ -43,6 +45,12 @@ FirmwareFileError AddFirmwareRecord(FirmwareImage& image, uint32_t address, cons
 // exactly that many records of length (1 byte), address (32-bit little-endian)
 // and data, and nothing after them. On failure the image is left empty.
 FirmwareFileError ParseFirmwareRecordFile(const uint8_t* bytes, size_t size, FirmwareImage& image);
+
+// Whether an image is fit to be flashed: some record carries data, and no two
+// records write the same radio address (the erase runs once, so a second write
+// of an address fails and every retry would erase again). On Overlap,
+// overlapAddress is the lowest radio address written twice.
+FirmwareFileError CheckFirmwareForFlashing(const FirmwareImage& image, uint32_t& overlapAddress);
 
 // The record file of an image; ParseFirmwareRecordFile gives the image back.
 std::vector<uint8_t> EncodeFirmwareRecordFile(const FirmwareImage& image);

@@ -2,7 +2,7 @@
 
 #include "flash/BootstrapLink.h"
 #include "flash/FirmwareImage.h"
-#include "images/SRecordFile.h"
+#include "flash/FlashFileCheck.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
@@ -27,9 +27,7 @@ constexpr uint32_t kFlashedSettleMs = 1000;
 constexpr uint32_t kIdBufferError = 20108;
 constexpr uint32_t kIdOpenBootcode = 20109;
 constexpr uint32_t kIdOpenPort = 20110;
-constexpr uint32_t kIdSRecordError = 20111;
 constexpr uint32_t kIdReadyTimeout = 20113;
-constexpr uint32_t kIdOpenFirmware = 20114;
 constexpr uint32_t kIdDownloadingFirmware = 20128;
 constexpr uint32_t kIdErasingFlash = 20129;
 constexpr uint32_t kIdBootstrapPrompt = 20133;
@@ -144,57 +142,10 @@ bool CFlashLoader::LoadBootcode(bool prompt)
     return false;
 }
 
-bool CFlashLoader::LoadFirmware(FirmwareImage& image)
-{
-    return m_fileSet.firmwareIsSRecord ? LoadSRecordFirmware(image) : LoadRecordFileFirmware(image);
-}
-
-bool CFlashLoader::LoadRecordFileFirmware(FirmwareImage& image)
-{
-    std::vector<uint8_t> bytes;
-    if (m_fileSet.firmwarePath.empty() || !ReadWholeFile(m_fileSet.firmwarePath, bytes)) {
-        ShowMessage(kMsgError, kIdOpenFirmware);
-        return false;
-    }
-    const FirmwareFileError error = ParseFirmwareRecordFile(bytes.data(), bytes.size(), image);
-    if (error != FirmwareFileError::None) {
-        ShowMessage(kMsgError, FirmwareFileMessage(error));
-        return false;
-    }
-    return true;
-}
-
-bool CFlashLoader::LoadSRecordFirmware(FirmwareImage& image)
-{
-    CSRecordFile file(0);
-    if (m_fileSet.firmwarePath.empty() || !file.Open(m_fileSet.firmwarePath)) {
-        ShowMessage(kMsgError, kIdOpenFirmware);
-        return false;
-    }
-    const uint32_t count = file.CountRecords();
-    // A record with more data than one write command is refused by the reader
-    // itself, never copied short.
-    uint8_t data[kMaxWriteMemoryCount];
-    ImageRecord record{data, sizeof data};
-    while (file.NextRecord(record)) {
-        const FirmwareFileError error = AddFirmwareRecord(image, record.address, data, record.length);
-        if (error != FirmwareFileError::None) {
-            ShowMessage(kMsgError, FirmwareFileMessage(error));
-            return false;
-        }
-    }
-    if (file.Failed() || image.records.size() != count) {
-        const bool tooLong = file.Error() == SRecordError::RecordTooLarge;
-        ShowMessage(kMsgError, tooLong ? FirmwareFileMessage(FirmwareFileError::RecordTooLong) : kIdSRecordError);
-        return false;
-    }
-    return true;
-}
-
 bool CFlashLoader::CheckFirmware()
 {
     FirmwareImage firmware;
-    return LoadFirmware(firmware);
+    return !ShowFileProblem(ReadFirmwareForFlashing(m_fileSet, firmware));
 }
 
 bool CFlashLoader::FlashFirmware()
@@ -209,8 +160,10 @@ bool CFlashLoader::FlashFirmware()
         ShowMessage(kMsgError, kIdBufferError);
         return false;
     }
+    // The whole file is read and checked before the erase, so that a damaged
+    // file never leaves the radio without firmware.
     FirmwareImage firmware;
-    if (!LoadFirmware(firmware)) return false;
+    if (ShowFileProblem(ReadFirmwareForFlashing(m_fileSet, firmware))) return false;
     const uint32_t count = static_cast<uint32_t>(firmware.records.size());
 
     SendProgress(WM_PROGRESS_RANGE, count);

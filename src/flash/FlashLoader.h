@@ -7,8 +7,6 @@
 
 namespace vantrel {
 
-struct FirmwareImage;
-
 // Puts the bootcode into a radio in bootstrap mode and flashes its firmware.
 // Each operation opens the configured port itself and closes it again before
 // it returns; the first failure is shown to the operator once.
@@ -36,10 +34,6 @@ public:
 
 private:
     bool AllocateImage(uint32_t size);
-    // Reads and checks the firmware of the file set; shows the failure.
-    bool LoadFirmware(FirmwareImage& image);
-    bool LoadRecordFileFirmware(FirmwareImage& image);
-    bool LoadSRecordFirmware(FirmwareImage& image);
 
     FlashFileSet m_fileSet;
     std::vector<uint8_t> m_image; // the bootcode, then the record being written

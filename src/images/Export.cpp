@@ -19,6 +19,7 @@ constexpr uint32_t kIdCodeplugsCreated = 20141;
 constexpr uint32_t kIdConvertingCodeplugs = 20142;
 constexpr uint32_t kIdOutputNotCreated = 20170;
 constexpr uint32_t kIdOutputWriteFailed = 20171;
+constexpr uint32_t kIdNoDataRecord = 20213;
 
 // The helpers below return the id of the message for their first failure, 0 on success.
 
@@ -28,6 +29,15 @@ void PutLittleEndian32(uint8_t* out, uint32_t value)
 }
 
 bool IsSet(const char* text) { return text && *text; }
+
+// A source read to its end must have ended at its end record or the end of
+// the file, and must have given data: otherwise the output would be a part of
+// the source, or nothing, presented as a conversion.
+uint32_t SourceEndProblem(const CSRecordFile& source, bool gaveData)
+{
+    if (source.Failed() || source.EndedEarly()) return kIdSrecordError;
+    return gaveData ? 0 : kIdNoDataRecord;
+}
 
 // Writes the firmware record file: the record count, then length, address and
 // data of each record. The count was taken by the counting pass; a source that
@@ -45,6 +55,7 @@ uint32_t WriteFirmwareRecordFile(CSRecordFile& source, uint32_t count, const std
     std::array<uint8_t, 5 + kMaxRecordData> entry{};
     ImageRecord record{entry.data() + 5, kMaxRecordData};
     uint32_t written = 0;
+    bool gaveData = false;
     for (uint32_t i = 1;; ++i) {
         SendProgress(WM_PROGRESS_POS, i);
         if (!source.NextRecord(record)) break;
@@ -52,8 +63,10 @@ uint32_t WriteFirmwareRecordFile(CSRecordFile& source, uint32_t count, const std
         PutLittleEndian32(entry.data() + 1, record.address);
         if (!out.Write(entry.data(), 5 + record.length)) return kIdOutputWriteFailed;
         ++written;
+        gaveData = gaveData || record.length != 0;
     }
-    if (source.Failed() || written != count) return kIdSrecordError;
+    if (written != count) return kIdSrecordError;
+    if (const uint32_t problem = SourceEndProblem(source, gaveData); problem != 0) return problem;
     return out.Commit() ? 0 : kIdOutputWriteFailed;
 }
 
@@ -71,12 +84,14 @@ uint32_t ConvertCodeplug(const std::string& sourcePath, const std::string& outpu
     if (!out.Open(outputPath)) return kIdOutputNotCreated;
     std::array<uint8_t, kMaxRecordData> data{};
     ImageRecord record{data.data(), kMaxRecordData};
+    bool gaveData = false;
     for (uint32_t i = 1;; ++i) {
         SendProgress(WM_PROGRESS_POS, i);
         if (!source.NextRecord(record)) break;
         if (!out.Write(data.data(), record.length)) return kIdOutputWriteFailed;
+        gaveData = gaveData || record.length != 0;
     }
-    if (source.Failed()) return kIdSrecordError;
+    if (const uint32_t problem = SourceEndProblem(source, gaveData); problem != 0) return problem;
     return out.Commit() ? 0 : kIdOutputWriteFailed;
 }
 
@@ -140,6 +155,8 @@ bool SaveBootcodesAsBinary(const std::string& folder)
             failure = kIdOpenBootcodeFailed;
         } else if (!source.LoadImage(image)) {
             failure = kIdSrecordError;
+        } else if (const uint32_t problem = SourceEndProblem(source, image.length != 0); problem != 0) {
+            failure = problem;
         } else {
             failure = WriteImageFile(folder + names.output, image);
         }

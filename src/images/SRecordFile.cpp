@@ -140,6 +140,7 @@ struct Parsed {
     size_t used = 0;  // characters of the record and its line end
     uint32_t length = 0;
     uint32_t address = 0;
+    bool atLine = false;  // End: at a line that is not a record (not the end record, not the end of the text)
 };
 
 Parsed Fault(SRecordError error) { return {Found::Fault, error}; }
@@ -152,7 +153,8 @@ inline Parsed ParseRecord(const uint8_t* p, size_t avail, uint8_t* dest, uint32_
 {
     // The data end at the end of the file, at a line that is not a record
     // (a blank line included) and at the first S9.
-    if (avail == 0 || p[0] != 'S') return {};
+    if (avail == 0) return {};
+    if (p[0] != 'S') return {.atLine = true};
     if (avail < 2) return Fault(SRecordError::Truncated);
     const uint8_t type = p[1];
     if (type == '9') return {};
@@ -163,7 +165,10 @@ inline Parsed ParseRecord(const uint8_t* p, size_t avail, uint8_t* dest, uint32_
 
     const unsigned count = HexByte(p + 2);
     if (count > 0xFF) return Fault(BadText(p + 2, 2));
-    const uint32_t addressBytes = type == '1' ? 2 : 3;
+    // Header and record-count records are commonly written with a 2-byte
+    // address and no data ("S0030000FC", "S5030003F9").
+    const bool shortRecord = (type == '0' || type == '5') && count == 3;
+    const uint32_t addressBytes = type == '1' || shortRecord ? 2 : 3;
     // The count covers the address, the data and the checksum.
     if (count < addressBytes + 1) return Fault(SRecordError::BadCount);
     const size_t recordChars = 4 + 2 * size_t{count};
@@ -276,6 +281,9 @@ CSRecordFile::~CSRecordFile() { CloseFile(); }
 bool CSRecordFile::Open(const std::string& path)
 {
     Close();
+    // A folder opens for reading on some systems, and a pipe or device may
+    // never end: only a regular file is a source.
+    if (!IsRegularFile(path)) return false;
     std::FILE* file = OpenFile(path, "rb");
     if (!file) return false;
     // Both paths read in large blocks of their own; stdio's buffer would only add a copy.
@@ -316,6 +324,7 @@ void CSRecordFile::Close()
     m_pos = m_size = 0;
     m_eof = false;
     m_ended = false;
+    m_endedEarly = false;
     m_error = SRecordError::None;
 }
 
@@ -329,6 +338,7 @@ void CSRecordFile::Rewind()
 {
     m_pos = 0;
     m_ended = false;
+    m_endedEarly = false;
     if (m_file) {
         std::clearerr(m_file);
         if (std::fseek(m_file, 0, SEEK_SET) != 0) m_error = SRecordError::ReadFailed;
@@ -359,6 +369,32 @@ CSRecordFile::Step CSRecordFile::Fail(SRecordError error)
     return Step::Fault;
 }
 
+namespace {
+
+bool IsBlank(uint8_t c)
+{
+    // Spaces, line ends, and the padding some tools leave at a file's end.
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == 0 || c == 0x1A;
+}
+
+}  // namespace
+
+bool CSRecordFile::RestIsBlank()
+{
+    for (;;) {
+        if (!std::all_of(m_text + m_pos, m_text + m_size, IsBlank)) return false;
+        m_pos = m_size;
+        if (m_eof) return true;
+        if (!Fill()) return false;
+    }
+}
+
+void CSRecordFile::End(bool stoppedAtLine)
+{
+    m_ended = true;
+    m_endedEarly = stoppedAtLine && !RestIsBlank();
+}
+
 bool CSRecordFile::Prepare()
 {
     if (m_eof || m_size - m_pos >= kRecordChars || Fill()) return true;
@@ -380,7 +416,7 @@ CSRecordFile::Step CSRecordFile::ReadRecord(uint8_t* dest, uint32_t room, SRecor
         address = r.address;
         return Step::Record;
     case Found::End:
-        m_ended = true;
+        End(r.atLine);
         return Step::End;
     case Found::TooLarge:
         return overflow == SRecordError::None ? Step::Full : Fail(overflow);
@@ -451,7 +487,7 @@ bool CSRecordFile::Load(ImageBuffer& buffer, bool whole)
             buffer.length += r.length;
             continue;
         case Found::End:
-            m_ended = true;
+            End(r.atLine);
             return true;
         case Found::TooLarge:
             // A record larger than the whole buffer would never fit.

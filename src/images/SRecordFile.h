@@ -41,8 +41,10 @@ enum class SRecordError {
 
 // Reads S-record files ("S1", "S9" ends the data, any other digit is read as a
 // record with a 3-byte address; lines end with CR, LF or CR LF; a blank line
-// ends the data; checksums are not checked). A file no larger than the
-// capacity is read whole into memory with one read; a larger one is parsed
+// ends the data; checksums are not checked). A header or count record (S0, S5)
+// with count 3 carries a 2-byte address and no data. Anything but a regular
+// file is refused by Open. A file no larger than the capacity is read whole
+// into memory with one read; a larger one is parsed
 // from the open file through a buffer of its own. Malformed records are
 // refused: the read reports false and Failed() tells it from the end of the
 // data. A failed reader keeps failing until the next Open.
@@ -80,6 +82,12 @@ public:
     bool LoadImagePart(ImageBuffer& buffer);
     bool AtEnd() const { return m_ended; }
 
+    // True when the data ended at a line that is not a record while text
+    // other than blanks follows it (a byte-order mark, a blank line between
+    // records, a line end the reader does not take): the file was not read to
+    // its end record or its end. Cleared by a rewind.
+    bool EndedEarly() const { return m_endedEarly; }
+
     bool Failed() const { return m_error != SRecordError::None; }
     SRecordError Error() const { return m_error; }
     bool IsOpen() const { return m_open; }
@@ -96,6 +104,10 @@ private:
     // does not fit is a fault, otherwise it stays unread.
     bool Load(ImageBuffer& buffer, bool whole);
     Step Fail(SRecordError error);
+    // Marks the end of the data; stoppedAtLine: at a line that is not a record.
+    void End(bool stoppedAtLine);
+    // Whether only blanks are left from the read position on.
+    bool RestIsBlank();
     // Makes sure the next record lies wholly in memory; false when a read failed.
     bool Prepare();
     bool Fill();
@@ -112,6 +124,7 @@ private:
     bool m_eof = false;  // no characters beyond m_size
     bool m_open = false;
     bool m_ended = false;
+    bool m_endedEarly = false;
     SRecordError m_error = SRecordError::None;
 };
 

@@ -57,6 +57,9 @@ public:
     // The way back after a failed run, in the words of this front end: its
     // command and the backup to give it. The command line's unless overridden.
     virtual std::string RecoveryHint(RecoveryWay way, const std::string& backupPath) const;
+    // A note that says what went wrong (why a codeplug was refused): shown
+    // with the operation's failure, where errors go.
+    virtual void ShowFailureNote(const std::string& text) { ShowNote(text); }
 };
 
 // A sink that shows nothing and answers every question with OK / Retry.

@@ -4,6 +4,7 @@
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
 #include "codeplug/EepromBackup.h"
+#include "codeplug/UpgradeBackup.h"
 #include "operations/HardwareBlockTransfer.h"
 #include "operations/PatchFile.h"
 #include "operations/RadioInfoFormat.h"
@@ -110,6 +111,29 @@ bool UndoDataFits(const EepromBackup& undo, const RadioIdentity& id, std::string
     return false;
 }
 
+// A block of the radio as a file to keep, with the radio's identity.
+EepromBackup BlockCopy(EepromBackupKind kind, const RadioIdentity& id, const HardwareBlock& block,
+                       const uint8_t* bytes)
+{
+    EepromBackup copy;
+    copy.kind = kind;
+    copy.modelNumber = id.modelNumber;
+    copy.serialNumber = id.serialNumber;
+    copy.softwareVersion = id.softwareVersion;
+    copy.start = block.start;
+    copy.bytes.assign(bytes, bytes + block.length);
+    return copy;
+}
+
+// What the radio holds in a block before it is written over, saved as a
+// backup; false (20190 shown: nothing was written) when it cannot be saved.
+bool SaveBlockBeforeWrite(const RadioIdentity& id, const HardwareBlock& block, const uint8_t* bytes)
+{
+    if (!SaveUpgradeBackup(BlockCopy(EepromBackupKind::Backup, id, block, bytes)).empty()) return true;
+    SendProgress(WM_PROGRESS_CLOSE);
+    return false;
+}
+
 PatchOutcome Finish(bool written)
 {
     if (!written) {
@@ -179,14 +203,11 @@ PatchOutcome CPatcher::Patch()
         if (!ReadEepromBackup(undoPath, earlier, why) || !UndoDataFits(earlier, id, why))
             return Stop(PatchOutcome::Failed, kIdFailed, "The undo data in " + undoPath + " cannot be used: " + why);
         CurrentFeedback().ShowNote("Keeping the undo data of the first patch in " + undoPath);
+        // The undo data hold the block before the first patch, not what the
+        // radio holds now.
+        if (!SaveBlockBeforeWrite(id, block, bytes)) return PatchOutcome::Failed;
     } else {
-        EepromBackup undo;
-        undo.kind = EepromBackupKind::Undo;
-        undo.modelNumber = id.modelNumber;
-        undo.serialNumber = id.serialNumber;
-        undo.softwareVersion = id.softwareVersion;
-        undo.start = block.start;
-        undo.bytes.assign(bytes, bytes + block.length);
+        const EepromBackup undo = BlockCopy(EepromBackupKind::Undo, id, block, bytes);
         if (undoPath.empty()) error = "there is no per-user data folder to keep it in";
         if (undoPath.empty() || !SaveEepromBackup(undoPath, undo, error))
             return Stop(PatchOutcome::Failed, kIdUndoNotSaved, "Undo data not saved: " + error);
@@ -221,8 +242,12 @@ PatchOutcome CPatcher::Undo()
 
     HardwareCodeplugImage image;
     image.generation = id.Phase3() ? 1 : 0;
-    std::copy(undo.bytes.begin(), undo.bytes.end(), image.At(undo.start));
     CHardwareBlockTransfer transfer(m_portIndex, image);
+    // What the radio holds now is saved before the undo data go over it.
+    if (!transfer.Read()) return Stop(PatchOutcome::Failed, kIdFailed);
+    const HardwareBlock& block = image.Block(kPatchedBlock);
+    if (!SaveBlockBeforeWrite(id, block, image.At(block.start))) return PatchOutcome::Failed;
+    std::copy(undo.bytes.begin(), undo.bytes.end(), image.At(undo.start));
     const bool written = transfer.Write();
     // The undo data go only once the radio has its block back.
     if (written && !std::filesystem::remove(PathFromUtf8(undoPath), ec))

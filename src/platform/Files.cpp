@@ -102,6 +102,35 @@ std::string UserDataFolder()
 
 void SetUserDataFolder(const std::string& folder) { UserDataOverride() = WithSeparator(folder); }
 
+bool IsRegularFile(const std::string& path)
+{
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(PathFromUtf8(path), ec);
+}
+
+bool CanWriteInFolder(const std::string& folder, std::string& why)
+{
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::is_directory(PathFromUtf8(folder), ec)) {
+        why = "the folder " + folder + " does not exist and cannot be created";
+        return false;
+    }
+    const std::string probe = WithSeparator(folder) + ".vantrel-write-test";
+    std::FILE* file = OpenFile(probe, "wb");
+    if (!file) {
+        why = "no file can be created in " + folder;
+        return false;
+    }
+    const bool written = std::fputc('V', file) != EOF;
+    const bool closed = std::fclose(file) == 0;
+    const bool removed = std::filesystem::remove(PathFromUtf8(probe), ec);
+    if (!written || !closed || !removed) {
+        why = "a file in " + folder + " cannot be written and removed";
+        return false;
+    }
+    return true;
+}
+
 std::string FileNameTimestamp()
 {
     const std::time_t now = std::time(nullptr);

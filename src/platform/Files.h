@@ -32,6 +32,13 @@ void SetUserDataFolder(const std::string& folder);  // tests and --data-dir
 // never replace an earlier one (backups, undo data).
 std::string FileNameTimestamp();
 
+// True for an existing regular file (not a folder, device or pipe).
+bool IsRegularFile(const std::string& path);
+
+// Whether a file can be made in the folder: a probe file is created, written
+// and removed again. why says what failed.
+bool CanWriteInFolder(const std::string& folder, std::string& why);
+
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 

@@ -22,6 +22,17 @@ CUpgradeRadioDlg::CUpgradeRadioDlg(RunUpgradeFn run, QWidget* parent)
 
 CUpgradeRadioDlg::~CUpgradeRadioDlg() = default;
 
+void CUpgradeRadioDlg::showEvent(QShowEvent* event)
+{
+    // A firmware the operator selected is named before it replaces the
+    // radio's: a codeplug source picked by mistake is seen here, not after
+    // the flash has been erased.
+    m_ui->firmwareText->setVisible(firmwareSelected);
+    if (firmwareSelected)
+        m_ui->firmwareText->setText(QStringLiteral("Firmware file to flash:\n") + QString::fromStdString(firmwarePath));
+    QDialog::showEvent(event);
+}
+
 void CUpgradeRadioDlg::OnOK()
 {
     // The dialog goes first; the run then owns the screen with its progress

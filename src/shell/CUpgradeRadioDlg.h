@@ -38,6 +38,9 @@ public slots:
     // Start Upgrade.
     void OnOK();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     std::unique_ptr<Ui::UpgradeRadioDlg> m_ui;
     RunUpgradeFn m_run;

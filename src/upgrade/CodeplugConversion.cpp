@@ -191,26 +191,63 @@ void WriteNewLayout(std::span<uint8_t> image, const ConversionModel& m, const Ne
 
 ConversionOutcome ConvertApplicationCodeplugChecked(std::span<uint8_t> image, bool phase3, size_t bytesRead)
 {
-    if (image.size() < kNewHardwareLength + kHeaderSize) return {0, Refusal::ImageTooShort};
+    if (image.size() < kNewHardwareLength + kHeaderSize) return {0, Refusal::ImageTooShort, {}};
     const std::span<const uint8_t> read = std::span<const uint8_t>(image).first(std::min(bytesRead, image.size()));
 
     // One model per conversion, on the heap; its records hold no more than was read.
     auto model = std::make_unique<ConversionModel>();
     OldImageParser parser(read, HardwareLength(phase3), *model);
-    if (Refusal r = parser.Parse(); r != Refusal::None) return {0, r};
+    if (Refusal r = parser.Parse(); r != Refusal::None) return {0, r, {}};
 
     ApplyConversionEdits(*model);
-    // A block carried over unedited keeps the checksum read; a mismatch means the
-    // radio's block is damaged, and passing it on would hide that from the firmware.
-    for (const SlotModel& slot : model->slots)
+    // A block carried over unedited keeps the checksum read, right or wrong:
+    // the new firmware then sees the damage as the old one did. The operator
+    // is told which blocks they are.
+    std::vector<int> damaged;
+    for (int i = 0; i < kSlotCount; ++i) {
+        const SlotModel& slot = model->slots[i];
         if (slot.present && !slot.recompute && slot.checksum != slot.ComputeChecksum())
-            return {0, Refusal::KeptChecksumWrong};
+            damaged.push_back(kBlockSlots[i].entry);
+    }
 
     const NewLayout layout = AssignAddresses(*model, phase3);
-    if (layout.end > std::min(image.size(), kImageSize)) return {0, Refusal::ResultTooLarge};
+    if (layout.end > std::min(image.size(), kImageSize)) return {0, Refusal::ResultTooLarge, {}};
 
     WriteNewLayout(image, *model, layout);
-    return {static_cast<uint16_t>(layout.end), Refusal::None};
+    return {static_cast<uint16_t>(layout.end), Refusal::None, std::move(damaged)};
+}
+
+const char* ConversionRefusalText(ConversionRefusal refusal)
+{
+    switch (refusal) {
+    case Refusal::None:
+        break;
+    case Refusal::ImageTooShort:
+        return "the image is too short for the new layout";
+    case Refusal::HeaderOutsideRead:
+        return "its header lies beyond the bytes read from the radio";
+    case Refusal::DirectoryOutsideRead:
+        return "its directory lies beyond the bytes read from the radio";
+    case Refusal::DirectoryCountWrong:
+        return "its directory does not hold 32 entries";
+    case Refusal::FirstBlockMisplaced:
+        return "its first block does not follow the header";
+    case Refusal::FirstBlockNotOneRecord:
+        return "its first block does not hold exactly one record";
+    case Refusal::BlockOutsideRead:
+        return "a block reaches beyond the bytes read from the radio";
+    case Refusal::RecordTooLong:
+        return "a block has records longer than 300 bytes";
+    case Refusal::TrailerOutsideRead:
+        return "its trailer lies beyond the bytes read from the radio";
+    case Refusal::TrailerLengthWrong:
+        return "its trailer length is not 7";
+    case Refusal::PiecesOverlap:
+        return "its header, blocks, trailer and directory overlap";
+    case Refusal::ResultTooLarge:
+        return "the converted codeplug would be larger than 20,000 bytes";
+    }
+    return "";
 }
 
 uint16_t ConvertApplicationCodeplug(std::span<uint8_t> image, bool phase3, size_t bytesRead)

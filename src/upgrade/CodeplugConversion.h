@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace vantrel {
 
@@ -21,13 +22,18 @@ enum class ConversionRefusal {
     TrailerOutsideRead,
     TrailerLengthWrong, // not 7
     PiecesOverlap,      // header, blocks, trailer and directory share bytes
-    KeptChecksumWrong,  // a block carried over unedited does not match its checksum
     ResultTooLarge,     // the new layout does not fit the image (20,000 bytes at most)
 };
+
+// Why a conversion was refused, in words for the operator.
+const char* ConversionRefusalText(ConversionRefusal refusal);
 
 struct ConversionOutcome {
     uint16_t imageLength = 0; // bytes from address 0 to write back; 0 on refusal
     ConversionRefusal refusal = ConversionRefusal::None;
+    // Directory entries of the blocks carried over unedited whose checksum did
+    // not match: they go into the new layout as read, and the operator is told.
+    std::vector<int> damagedBlocks;
 };
 
 // Converts the old application codeplug in `image` (after a 640-byte hardware

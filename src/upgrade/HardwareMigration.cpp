@@ -75,4 +75,27 @@ bool PatchFirstBlock(std::span<uint8_t> image, std::span<const uint8_t> eepromDa
     return true;
 }
 
+const char* HardwareMigrationText(HardwareMigrationResult result)
+{
+    switch (result) {
+    case HardwareMigrationResult::Done:
+        break;
+    case HardwareMigrationResult::DataFileTooShort:
+        return "the model's EEPROM data file is shorter than 723 bytes";
+    case HardwareMigrationResult::ImageTooShort:
+        return "the image cannot hold a 640-byte hardware codeplug";
+    case HardwareMigrationResult::UnknownColumn:
+        return "the model's variant column is not known";
+    case HardwareMigrationResult::RadioTuningTooLong:
+        return "the radio's tuning data length runs past its tuning block";
+    case HardwareMigrationResult::TemplateNotPhase3:
+        return "the model's EEPROM data file does not hold a 640-byte hardware codeplug";
+    case HardwareMigrationResult::TemplateTuningTooLong:
+        return "the tuning data length of the model's EEPROM data file runs past its tuning block";
+    case HardwareMigrationResult::TemplateNeedsMoreTuning:
+        return "the model's EEPROM data file needs more tuning data than the radio holds";
+    }
+    return "";
+}
+
 } // namespace vantrel

@@ -17,6 +17,9 @@ enum class HardwareMigrationResult {
     TemplateNeedsMoreTuning, // N' asks for more tuning bytes than the radio saved
 };
 
+// Why a migration was refused, in words for the operator.
+const char* HardwareMigrationText(HardwareMigrationResult result);
+
 // Renews addresses 0..639 of the image from the model's EEPROM data file (its
 // bytes, already read by the caller), keeping the radio's tuning data run and
 // applying the variant column's fix-ups. `phase3` says whether the radio's own

@@ -25,13 +25,21 @@ constexpr uint32_t kIdBackupDamaged = 20209;
 constexpr uint32_t kIdBackupUnreadable = 20210;
 constexpr uint32_t kEepromSize = 0x8000;
 
+bool InEeprom(uint32_t start, size_t count)
+{
+    return start < kEepromSize && count <= kEepromSize - start;
+}
+
 bool IsRestorable(const EepromBackup& backup, std::string& why)
 {
     if (backup.kind != EepromBackupKind::Backup) {
         why = "it holds undo data of a patch, not EEPROM data to restore";
         return false;
     }
-    if (backup.start >= kEepromSize || backup.bytes.size() > kEepromSize - backup.start) {
+    bool inside = InEeprom(backup.start, backup.bytes.size());
+    for (const EepromRun& run : backup.moreRuns)
+        inside = inside && InEeprom(run.start, run.bytes.size());
+    if (!inside) {
         why = "it reaches beyond the radio's EEPROM";
         return false;
     }
@@ -73,27 +81,47 @@ LoaderStart StartLoader(CFlashLoader& loader)
     return loader.LoadBootcode(false) ? LoaderStart::Ready : LoaderStart::Failed;
 }
 
-CurrentDataSave SaveCurrentEeprom(uint32_t start, uint32_t count, int portIndex, uint32_t flashRate)
+std::vector<EepromRun> RunsOf(const EepromBackup& backup)
 {
+    std::vector<EepromRun> runs{{backup.start, backup.bytes}};
+    runs.insert(runs.end(), backup.moreRuns.begin(), backup.moreRuns.end());
+    return runs;
+}
+
+CurrentDataSave SaveCurrentEeprom(const std::vector<EepromRun>& runs, int portIndex, uint32_t flashRate)
+{
+    if (runs.empty()) return CurrentDataSave::Saved;
     bool ok = false;
     CRadioConnection connection(portIndex, flashRate, ok);
     if (!ok) return CurrentDataSave::ReadFailed;
     SendProgress(WM_PROGRESS_TEXT, kIdReadingEeprom);
     EepromBackup current;
     current.kind = EepromBackupKind::Backup;
-    current.start = start;
-    current.bytes.resize(count);
-    if (!ReadMemoryRange(current.bytes.data(), start, count)) return CurrentDataSave::ReadFailed;
+    for (const EepromRun& run : runs) {
+        EepromRun now{run.start, std::vector<uint8_t>(run.bytes.size())};
+        if (!ReadMemoryRange(now.bytes.data(), run.start, static_cast<uint32_t>(now.bytes.size())))
+            return CurrentDataSave::ReadFailed;
+        if (&run == &runs.front()) {
+            current.start = now.start;
+            current.bytes = std::move(now.bytes);
+        } else {
+            current.moreRuns.push_back(std::move(now));
+        }
+    }
     return SaveUpgradeBackup(current).empty() ? CurrentDataSave::SaveFailed : CurrentDataSave::Saved;
 }
 
-bool WriteEepromWithRetries(CRadioConnection& connection, bool ok, const uint8_t* data, uint32_t start, uint32_t count,
+bool WriteEepromWithRetries(CRadioConnection& connection, bool ok, const std::vector<EepromRun>& runs,
                             CFlashLoader& loader, uint32_t flashRate, const SameRadioCheck& sameRadio)
 {
     for (;;) {
         if (ok) {
             SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
-            if (WriteMemoryRange(data, start, count)) return true;
+            bool written = true;
+            for (const EepromRun& run : runs)
+                written =
+                    written && WriteMemoryRange(run.bytes.data(), run.start, static_cast<uint32_t>(run.bytes.size()));
+            if (written) return true;
         }
         if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
         ShowMessage(kMsgWarning, kIdRetryFlashing);

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
 class CFlashLoader;
 class CRadioConnection;
 struct EepromBackup;
+struct EepromRun;
 
 // Steps that the upgrade, the restore and the recovery take alike on a radio
 // whose bootcode runs, so that each behaves the same wherever it is used.
@@ -25,24 +27,27 @@ enum class LoaderStart { Ready, Failed, Cancelled };
 // after 20153 when it fails for another reason than the operator's Cancel.
 LoaderStart StartLoader(CFlashLoader& loader);
 
+// Every run of a backup, the main one first.
+std::vector<EepromRun> RunsOf(const EepromBackup& backup);
+
 enum class CurrentDataSave { Saved, ReadFailed, SaveFailed };
 
-// Saves what the radio holds over [start, start + count) as a new backup
+// Saves what the radio holds over the runs as a new backup
 // before it is written over: a backup of another radio, or an older one of
 // this radio, must not cost the connected radio the data it has now. Its
 // identity cannot be read in bootstrap mode, so the file carries none.
 // SaveFailed has shown 20190.
-CurrentDataSave SaveCurrentEeprom(uint32_t start, uint32_t count, int portIndex, uint32_t flashRate);
+CurrentDataSave SaveCurrentEeprom(const std::vector<EepromRun>& runs, int portIndex, uint32_t flashRate);
 
 // Is the radio on the line still the one the run started with (read over the
 // attached link after a re-download)? Empty: no check.
 using SameRadioCheck = std::function<bool()>;
 
-// Writes EEPROM data over the connection (open at the flash rate when ok). A
+// Writes the runs of EEPROM data over the connection (open at the flash rate when ok). A
 // failed write asks Retry/Cancel (20158); Retry shows 20159, downloads the
 // bootcode again without the prompt, reopens the connection and checks the
 // radio before writing again. False when the operator cancelled.
-bool WriteEepromWithRetries(CRadioConnection& connection, bool ok, const uint8_t* data, uint32_t start, uint32_t count,
+bool WriteEepromWithRetries(CRadioConnection& connection, bool ok, const std::vector<EepromRun>& runs,
                             CFlashLoader& loader, uint32_t flashRate, const SameRadioCheck& sameRadio = {});
 
 // Flashes the firmware with the same Retry/Cancel handling; every attempt

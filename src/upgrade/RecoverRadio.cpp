@@ -50,9 +50,8 @@ private:
     RecoverySettings m_settings;
     FlashFileSet m_files;
     bool m_ok = true;
-    // The EEPROM data to write and where it starts.
-    std::vector<uint8_t> m_eeprom;
-    uint32_t m_start = 0;
+    // The EEPROM data to write: where each run starts and its bytes.
+    std::vector<EepromRun> m_runs;
     bool m_told = false; // the failure's own message was the last word
 };
 
@@ -91,17 +90,17 @@ bool CRecoveryRun::ChooseEepromData(const EepromBackup& backup)
 {
     std::string why = "written as saved, without the firmware";
     BackupImage kind = BackupImage::AsSaved;
+    std::vector<uint8_t> upgraded;
     // New firmware needs the codeplug in its own layout: what the upgrade
     // would have written, worked out from the data it saved.
-    if (m_settings.writeFirmware) kind = UpgradedImageFromBackup(backup, m_settings.programFolder, m_eeprom, why);
+    if (m_settings.writeFirmware) kind = UpgradedImageFromBackup(backup, m_settings.programFolder, upgraded, why);
     CurrentFeedback().ShowNote(MessageWith(kIdEepromDataFrom, {m_settings.backupPath, why}));
     switch (kind) {
     case BackupImage::Upgraded:
-        m_start = 0;
+        m_runs = {{0, std::move(upgraded)}};
         return true;
     case BackupImage::AsSaved:
-        m_eeprom = backup.bytes;
-        m_start = backup.start;
+        m_runs = RunsOf(backup);
         return true;
     case BackupImage::NoDataFile:
         ShowMessage(kMsgError, kIdOpenEepromData);
@@ -115,8 +114,7 @@ bool CRecoveryRun::ChooseEepromData(const EepromBackup& backup)
 
 void CRecoveryRun::WriteEeprom(CFlashLoader& loader)
 {
-    const auto count = static_cast<uint32_t>(m_eeprom.size());
-    const CurrentDataSave saved = SaveCurrentEeprom(m_start, count, m_settings.portIndex, m_settings.flashRate);
+    const CurrentDataSave saved = SaveCurrentEeprom(m_runs, m_settings.portIndex, m_settings.flashRate);
     if (saved != CurrentDataSave::Saved) {
         // 20190 has already told the operator that nothing was written.
         m_told = saved == CurrentDataSave::SaveFailed;
@@ -126,7 +124,7 @@ void CRecoveryRun::WriteEeprom(CFlashLoader& loader)
     }
     bool opened = false;
     CRadioConnection connection(m_settings.portIndex, m_settings.flashRate, opened);
-    m_ok = WriteEepromWithRetries(connection, opened, m_eeprom.data(), m_start, count, loader, m_settings.flashRate);
+    m_ok = WriteEepromWithRetries(connection, opened, m_runs, loader, m_settings.flashRate);
 }
 
 void CRecoveryRun::Flash(CFlashLoader& loader)

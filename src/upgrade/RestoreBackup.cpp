@@ -29,9 +29,9 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
     const LoaderStart start = StartLoader(loader);
     if (start == LoaderStart::Cancelled) return RestoreOutcome::Cancelled;
     bool ok = start == LoaderStart::Ready;
-    const auto count = static_cast<uint32_t>(backup.bytes.size());
+    const std::vector<EepromRun> runs = RunsOf(backup);
     if (ok) {
-        const CurrentDataSave saved = SaveCurrentEeprom(backup.start, count, portIndex, flashRate);
+        const CurrentDataSave saved = SaveCurrentEeprom(runs, portIndex, flashRate);
         if (saved == CurrentDataSave::SaveFailed) {
             // 20190 has told the operator that nothing was written.
             SendProgress(WM_PROGRESS_CLOSE);
@@ -45,7 +45,7 @@ RestoreOutcome RestoreBackup(const std::string& backupPath, int portIndex, uint3
     if (ok) {
         bool opened = false;
         CRadioConnection connection(portIndex, flashRate, opened);
-        ok = WriteEepromWithRetries(connection, opened, backup.bytes.data(), backup.start, count, loader, flashRate);
+        ok = WriteEepromWithRetries(connection, opened, runs, loader, flashRate);
     }
     if (ok) ok = ResetAtFlashRate(portIndex, flashRate);
     SendProgress(WM_PROGRESS_CLOSE);

@@ -33,6 +33,15 @@ class TagByteSource {
 public:
     explicit TagByteSource(uint32_t seed) : m_engine(seed) {}
     uint8_t Next() { return static_cast<uint8_t>(m_engine() % 255u); }
+    // A tag byte other than the one the radio already holds: with an equal
+    // byte, a radio that never had this run's tag would pass the check.
+    uint8_t NextDifferentFrom(uint8_t held)
+    {
+        uint8_t tag = Next();
+        while (tag == held)
+            tag = Next();
+        return tag;
+    }
 
 private:
     std::minstd_rand m_engine;

@@ -15,9 +15,12 @@
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "upgrade/LoaderSteps.h"
+#include "upgrade/UpgradeImage.h"
 #include "upgrade/UpgradeLengths.h"
+#include "upgrade/UpgradePreflight.h"
 #include "upgrade/UpgradedImage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <span>
@@ -86,14 +89,20 @@ private:
     bool WritesImage() const { return m_plan.hardwareCodeplug != 0 || m_plan.applicationCodeplug != 0; }
     uint32_t MarkerAddress() const { return MarkerAddressOf(m_phase3); }
 
+    std::string EepromDataPath() const
+    {
+        return m_settings.programFolder + ModelTableRow(m_lookup.modelRow).eepromDataFile;
+    }
+
     void CheckRadio(const CSerialPort& port);
     void ReadLengths();
+    void CheckFiles();
+    void SaveBackup();
     void SetMarkers();
     bool DownloadBootcode(); // false: the operator cancelled
     void RestoreMarkerAfterCancel();
     void ReadImage();
-    void CheckEarlierConversion();
-    void SaveBackup();
+    bool CheckEarlierConversion(std::span<const uint8_t> read); // false: stop before any write
     void MigrateImage();
     void RestoreMarker();
     bool IsSameRadio(); // over the attached link
@@ -116,9 +125,12 @@ private:
     uint8_t m_marker = 0;
     bool m_markerInverted = false;
     uint8_t m_tagByte = 0;
+    uint8_t m_heldTag = 0; // the byte the radio held at the tag address before the run
     std::vector<uint8_t> m_image = std::vector<uint8_t>(kImageSize, 0);
-    EepromBackup m_backup; // who the radio is, then its EEPROM data
+    std::vector<uint8_t> m_eepromData; // the model's EEPROM data file, as checked before the run
+    EepromBackup m_backup;             // who the radio is, then its EEPROM data
     std::string m_backupPath;
+    uint32_t m_backupEnd = 0; // the backup holds addresses [0, m_backupEnd)
     // An earlier upgrade has written the converted codeplug already: only the
     // firmware is left to do.
     bool m_firmwareOnly = false;
@@ -138,6 +150,10 @@ UpgradeResult CUpgradeRun::Run()
         if (!m_ok) ShowPortNotOpenedNote(normal.Port());
         if (m_ok) CheckRadio(normal.Port());
         if (m_ok) ReadLengths();
+        // Nothing is written until every file of the run has been checked
+        // and every byte the run will write has been saved.
+        if (m_ok) CheckFiles();
+        if (m_ok) SaveBackup();
         if (m_ok) SetMarkers();
     }
     if (m_ok) {
@@ -148,15 +164,15 @@ UpgradeResult CUpgradeRun::Run()
         }
     }
     if (m_ok) ReadImage();
-    if (m_ok && WritesImage()) CheckEarlierConversion();
-    if (m_ok && WritesImage() && !m_firmwareOnly) SaveBackup();
     if (m_ok) {
         CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
         if (m_ok && m_firmwareOnly) RestoreMarker();
         if (m_ok && !m_firmwareOnly) MigrateImage();
         if (m_ok && WritesImage() && !m_firmwareOnly) {
-            m_ok = WriteEepromWithRetries(loader, m_ok, m_image.data(), 0, m_imageLength, *m_loader,
-                                          m_settings.flashRate, [this] { return IsSameRadio(); });
+            const std::vector<EepromRun> image{
+                {0, std::vector<uint8_t>(m_image.begin(), m_image.begin() + m_imageLength)}};
+            m_ok = WriteEepromWithRetries(loader, m_ok, image, *m_loader, m_settings.flashRate,
+                                          [this] { return IsSameRadio(); });
         }
     }
     if (m_ok && m_plan.firmware != 0) {
@@ -247,6 +263,71 @@ void CUpgradeRun::ReadLengths()
     }
 }
 
+void CUpgradeRun::CheckFiles()
+{
+    UpgradeNeeds needs;
+    needs.files = m_files;
+    needs.flashesFirmware = m_plan.firmware != 0;
+    needs.eepromDataPath = EepromDataPath();
+    if (ShowFileProblem(CheckUpgradeNeeds(needs, m_eepromData))) m_ok = false;
+}
+
+void CUpgradeRun::SaveBackup()
+{
+    // The byte the tag goes to is saved, and the tag chosen differs from it.
+    if (!ReadByteAt(kTagByteAddress, m_heldTag)) {
+        m_ok = false;
+        return;
+    }
+    std::vector<uint8_t> saved;
+    // Without an image the run writes only the marker.
+    uint32_t end = MarkerAddress() + 1u;
+    if (WritesImage()) {
+        SendProgress(WM_PROGRESS_TEXT, kIdReadingEeprom);
+        saved.resize(m_imageLength);
+        if (!ReadMemoryRange(saved.data(), 0, m_imageLength)) {
+            m_ok = false;
+            return;
+        }
+        // Stopped before anything is saved or written when an earlier run
+        // left its conversion half done.
+        m_ok = CheckEarlierConversion(saved);
+        if (!m_ok) return;
+    }
+    if (WritesImage() && !m_firmwareOnly) {
+        // The codeplug steps on a copy tell how much the run will write, and
+        // refuse a codeplug they cannot take while the radio is still as it was.
+        std::vector<uint8_t> trial(kImageSize, 0);
+        std::copy(saved.begin(), saved.end(), trial.begin());
+        const PreparedImage prepared =
+            PrepareUpgradeImage(trial, m_imageLength, m_plan, m_phase3, m_lookup.column, m_eepromData);
+        if (prepared.refused) {
+            CurrentFeedback().ShowFailureNote(prepared.refusal + " Nothing was written to the radio.");
+            m_ok = false;
+            return;
+        }
+        if (!prepared.damagedBlocks.empty()) CurrentFeedback().ShowNote(DamagedBlocksNote(prepared.damagedBlocks));
+        end = std::max({m_imageLength, prepared.length, kPhase3MarkerAddress + 1u});
+    }
+    if (end > saved.size()) {
+        const uint32_t from = static_cast<uint32_t>(saved.size());
+        saved.resize(end);
+        if (!ReadMemoryRange(saved.data() + from, from, end - from)) {
+            m_ok = false;
+            return;
+        }
+    }
+    m_backup.kind = EepromBackupKind::Backup;
+    m_backup.start = 0;
+    m_backup.bytes = std::move(saved);
+    m_backup.moreRuns = {{kTagByteAddress, {m_heldTag}}};
+    // With the lookup's identity a recovery can redo the conversion from this file.
+    KeepLookupIdentity(m_lookup, m_backup);
+    m_backupPath = SaveUpgradeBackup(m_backup);
+    if (m_backupPath.empty()) m_ok = false;
+    m_backupEnd = end;
+}
+
 void CUpgradeRun::SetMarkers()
 {
     if (!ReadByteAt(MarkerAddress(), m_marker)) {
@@ -261,7 +342,7 @@ void CUpgradeRun::SetMarkers()
         }
         m_markerInverted = true;
     }
-    m_tagByte = m_tags.Next();
+    m_tagByte = m_tags.NextDifferentFrom(m_heldTag);
     if (!WriteByteAt(kTagByteAddress, m_tagByte)) m_ok = false;
 }
 
@@ -304,61 +385,55 @@ void CUpgradeRun::ReadImage()
 
 // A radio whose EEPROM already holds the converted codeplug (an earlier run
 // stopped after writing it) must not be converted a second time.
-void CUpgradeRun::CheckEarlierConversion()
+bool CUpgradeRun::CheckEarlierConversion(std::span<const uint8_t> read)
 {
-    const std::span<const uint8_t> read(m_image.data(), m_bytesRead);
-    if (m_plan.applicationCodeplug == 0 || !HoldsConvertedLayout(read)) return;
+    if (m_plan.applicationCodeplug == 0 || !HoldsConvertedLayout(read)) return true;
     if (ValidateCodeplugImage(read, ApplicationLayout::New).empty()) {
         CurrentFeedback().ShowNote(LoadMessageText(kIdAlreadyConverted));
         m_firmwareOnly = true;
-        return;
+        return true;
     }
     // Written only in part: the earlier run's backup holds the data to finish it with.
     CurrentFeedback().ShowNote(LoadMessageText(kIdPartlyConverted));
     PointToRecovery(NewestBackupOf(UserDataFolder(), m_backup.serialNumber).path);
-    m_ok = false;
-}
-
-void CUpgradeRun::SaveBackup()
-{
-    // The radio's data as it was before this run: the marker byte goes back
-    // to the value it had before the run inverted it.
-    std::vector<uint8_t> before(m_image.begin(), m_image.begin() + m_bytesRead);
-    if (m_markerInverted && MarkerAddress() < before.size())
-        before[MarkerAddress()] = static_cast<uint8_t>(255 - m_marker);
-    m_backup.kind = EepromBackupKind::Backup;
-    m_backup.start = 0;
-    m_backup.bytes = std::move(before);
-    // With the lookup's identity a recovery can redo the conversion from this file.
-    KeepLookupIdentity(m_lookup, m_backup);
-    m_backupPath = SaveUpgradeBackup(m_backup);
-    if (m_backupPath.empty()) m_ok = false;
+    return false;
 }
 
 void CUpgradeRun::MigrateImage()
 {
+    // The file is read again: it may have changed since the check.
     std::vector<uint8_t> data;
-    const std::string dataPath = m_settings.programFolder + ModelTableRow(m_lookup.modelRow).eepromDataFile;
-    if (!ReadWholeFile(dataPath, data) || !IsEepromDataFileLongEnough(data)) {
+    if (CheckEepromDataFile(EepromDataPath(), data).Found()) {
         ShowMessage(kMsgError, kIdOpenEepromData);
         m_ok = false;
         return;
     }
-    // Without an image the marker goes back where it was read, and only when
-    // this run inverted it.
-    if (!WritesImage()) {
-        RestoreMarker();
-        return;
-    }
-    m_imageLength = BuildUpgradedImage(m_image, m_bytesRead, m_lookup, m_phase3, data);
-    if (m_imageLength == 0) {
+    const PreparedImage prepared = PrepareUpgradeImage(m_image, m_bytesRead, m_plan, m_phase3, m_lookup.column, data);
+    if (prepared.refused) {
+        CurrentFeedback().ShowFailureNote(prepared.refusal);
         m_ok = false;
         return;
     }
-    // The written image carries the new layout, whose marker lies at 683, and
-    // overwrites it again.
-    m_changing = true;
-    if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) m_ok = false;
+    if (WritesImage()) {
+        m_imageLength = prepared.length;
+        // Only bytes the backup holds are written.
+        if (m_imageLength > m_backupEnd) {
+            CurrentFeedback().ShowFailureNote(
+                "The image to write is longer than the backup saved before the run; nothing more was written.");
+            m_ok = false;
+            return;
+        }
+    }
+    // A written image carries the new layout, whose marker lies at 683, and
+    // overwrites it again; without an image the marker goes back where it was
+    // read, and only when this run inverted it.
+    if (WritesImage()) {
+        // From here on the radio may be left without a working codeplug.
+        m_changing = true;
+        if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) m_ok = false;
+    } else {
+        RestoreMarker();
+    }
 }
 
 // The marker goes back to what it was before this run, where it was read.

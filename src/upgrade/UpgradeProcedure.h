@@ -44,11 +44,12 @@ struct UpgradeHooks {
 };
 
 // Upgrades the radio on the configured port: checks it, sets the codeplug
-// marker and the tag byte, downloads the bootcode, reads, saves, converts and
-// writes back the EEPROM image, flashes the firmware and resets the radio.
-// Reports through the current feedback and ends with one summary message (none
-// when the operator cancels the bootstrap prompt). Before the first EEPROM
-// write the image read from the radio is saved as a backup in the per-user data
+// marker and the tag byte, downloads the bootcode, reads, converts and writes
+// back the EEPROM image, flashes the firmware and resets the radio. Reports
+// through the current feedback and ends with one summary message (none when the
+// operator cancels the bootstrap prompt). Before the first write to the radio
+// every file the run reads and the backup folder are checked, and every EEPROM
+// byte the run will write is read and saved as a backup in the per-user data
 // folder; its path is given to the operator as a note.
 UpgradeResult RunUpgrade(const UpgradeSettings& settings, const UpgradeHooks& hooks = {});
 

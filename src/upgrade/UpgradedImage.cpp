@@ -4,8 +4,7 @@
 #include "codeplug/EepromBackup.h"
 #include "data/ModelTable.h"
 #include "platform/Files.h"
-#include "upgrade/CodeplugConversion.h"
-#include "upgrade/HardwareMigration.h"
+#include "upgrade/UpgradeImage.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <algorithm>
@@ -20,22 +19,6 @@ constexpr uint8_t kMarkerSet = 127;
 uint32_t MarkerAddressOf(bool phase3)
 {
     return phase3 ? kPhase3MarkerAddress : kPhase12MarkerAddress;
-}
-
-uint32_t BuildUpgradedImage(std::span<uint8_t> image, uint32_t bytesRead, const UpgradeLookup& lookup, bool phase3,
-                            std::span<const uint8_t> eepromData)
-{
-    if (!IsEepromDataFileLongEnough(eepromData)) return 0;
-    uint32_t length = bytesRead;
-    if (lookup.plan.applicationCodeplug != 0) {
-        length = ConvertApplicationCodeplug(image, phase3, bytesRead);
-        if (length == 0) return 0;
-    }
-    if (lookup.plan.hardwareCodeplug != 0 &&
-        MigrateHardwareCodeplug(image, eepromData, phase3, lookup.column) != HardwareMigrationResult::Done)
-        return 0;
-    if (!PatchFirstBlock(image, eepromData)) return 0;
-    return length;
 }
 
 bool HoldsConvertedLayout(std::span<const uint8_t> image)
@@ -86,7 +69,9 @@ BackupImage UpgradedImageFromBackup(const EepromBackup& backup, const std::strin
     // The upgrade reads the image after it has set the codeplug marker.
     uint8_t& marker = image[MarkerAddressOf(phase3)];
     if (marker < kMarkerSet) marker = static_cast<uint8_t>(255 - marker);
-    const uint32_t written = BuildUpgradedImage(image, length, lookup, phase3, data);
+    // The same codeplug steps as the upgrade's.
+    const PreparedImage prepared = PrepareUpgradeImage(image, length, lookup.plan, phase3, lookup.column, data);
+    const uint32_t written = prepared.refused ? 0 : prepared.length;
     if (written == 0) {
         why = "the codeplug in the backup cannot be converted";
         return BackupImage::Refused;

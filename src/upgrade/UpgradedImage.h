@@ -11,15 +11,6 @@ namespace vantrel {
 
 struct EepromBackup;
 
-// The codeplug steps of an upgrade on an EEPROM image, without a radio: the
-// application codeplug conversion, the hardware codeplug migration and the
-// first-block patch, as the lookup's plan asks. The image holds what was read
-// from the radio (its first bytesRead bytes), with the codeplug marker as the
-// upgrade left it before the read. Returns the number of bytes to write from
-// address 0, or 0 when a step refuses the image.
-uint32_t BuildUpgradedImage(std::span<uint8_t> image, uint32_t bytesRead, const UpgradeLookup& lookup, bool phase3,
-                            std::span<const uint8_t> eepromData);
-
 // True when the image already holds the application layout a conversion
 // writes: a 640-byte hardware codeplug followed by a first block with the new
 // record length. Converting such an image again would damage it.

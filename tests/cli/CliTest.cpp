@@ -1,13 +1,17 @@
-#include <gtest/gtest.h>
+#include "data/ModelTable.h"
+#include "sim/CodeplugGenerator.h"
+#include "support/CliRunner.h"
+#include "support/CodeplugFiles.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "support/CliRunner.h"
 
 namespace vantrel {
 namespace {
@@ -20,9 +24,9 @@ TEST(CliTest, InfoPrintsTheTenFieldsFromTheSimulatedRadio)
 {
     const CliRun run = RunCommand({"info"});
     EXPECT_EQ(run.status, 0) << run.err;
-    for (const char* label : {"Model Number:", "Serial Number:", "ESN:", "Software Version:", "Codeplug Version:",
-                              "Last Programmed:", "Codeplug Part No:", "Firmware Part No:", "Radio IC Versions:",
-                              "Regional Identifier:"}) {
+    for (const char* label :
+         {"Model Number:", "Serial Number:", "ESN:", "Software Version:", "Codeplug Version:", "Last Programmed:",
+          "Codeplug Part No:", "Firmware Part No:", "Radio IC Versions:", "Regional Identifier:"}) {
         EXPECT_NE(run.out.find(label), std::string::npos) << label;
     }
 }
@@ -69,14 +73,14 @@ TEST(CliTest, TraceRecordsEveryByteWithItsTime)
     ASSERT_EQ(RunCommand({"--port", "sim", "--trace", trace, "info"}).status, 0);
     std::stringstream text;
     {
-        std::ifstream in(trace);  // closed before the file is removed, as Windows needs
+        std::ifstream in(trace); // closed before the file is removed, as Windows needs
         text << in.rdbuf();
     }
     // The first request, its echo and the ACK.
     EXPECT_NE(text.str().find("TX F2 23 00 EA"), std::string::npos);
     EXPECT_NE(text.str().find("RX F2 23 00 EA"), std::string::npos);
     EXPECT_NE(text.str().find("RX 50"), std::string::npos);
-    EXPECT_NE(text.str().find("TX F1 10 FE"), std::string::npos);  // the reset at the end
+    EXPECT_NE(text.str().find("TX F1 10 FE"), std::string::npos); // the reset at the end
     std::filesystem::remove(trace);
 }
 
@@ -127,17 +131,18 @@ TEST(CliTest, UpgradeOfTheSimulatedRadioEndsWithSuccessAndKeepsABackup)
     const std::filesystem::path data = TempPath("upgrade-data");
     std::filesystem::create_directories(folder);
     for (const auto& entry : std::filesystem::directory_iterator(VANTREL_BIN_DIR)) {
-        if (entry.path().extension() == ".0") std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+        if (entry.path().extension() == ".0")
+            std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
     }
     ASSERT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
 
     // Without --yes nobody answers the bootstrap prompt: the run is cancelled.
-    CliRun run = RunCommand({"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2",
-                             "upgrade"});
+    CliRun run = RunCommand(
+        {"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2", "upgrade"});
     EXPECT_EQ(run.status, 3) << run.out << run.err;
 
-    run = RunCommand({"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2", "--yes",
-                      "upgrade"});
+    run = RunCommand(
+        {"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2", "--yes", "upgrade"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Upgrade Successfully done!\nSet the flash adapter switch to OFF(Normal Operation) and "
                            "turn the radio OFF and then ON again."),
@@ -153,17 +158,136 @@ TEST(CliTest, UpgradeOfTheSimulatedRadioEndsWithSuccessAndKeepsABackup)
     std::filesystem::remove_all(data);
 }
 
-TEST(CliTest, RecoverBringsBackARadioWhoseUpgradeLostPowerInTheErase)
+std::vector<uint8_t> FileBytes(const std::filesystem::path& path)
 {
-    const std::filesystem::path folder = TempPath("recover");
-    const std::filesystem::path data = TempPath("recover-data");
-    const std::string state = TempPath("recover.state");
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A program folder with the image files the exports make from the sample sources.
+std::filesystem::path ExportedProgramFolder(const std::string& name)
+{
+    const std::filesystem::path folder = TempPath(name);
     std::filesystem::create_directories(folder);
     for (const auto& entry : std::filesystem::directory_iterator(VANTREL_BIN_DIR)) {
         if (entry.path().extension() == ".0")
             std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
     }
-    ASSERT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
+    EXPECT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
+    return folder;
+}
+
+// The program folder's bootcode, firmware or EEPROM data file missing or
+// damaged, or no backup folder: the upgrade ends with that file's message and
+// the radio, kept in its state file, is byte for byte what it was.
+TEST(CliTest, UpgradeWithAMissingOrDamagedFileLeavesTheRadioAsItWas)
+{
+    const std::filesystem::path folder = ExportedProgramFolder("preflight");
+    const std::filesystem::path data = TempPath("preflight-data");
+    const std::filesystem::path blocked = TempPath("preflight-blocked");
+    const std::filesystem::path state = TempPath("preflight-state");
+    std::ofstream(blocked) << "a file where the backup folder should be";
+    ASSERT_EQ(RunCommand({"--sim-profile", "phase12-r2", "--sim-state", state.string(), "info"}).status, 0);
+    const std::vector<uint8_t> radioBefore = FileBytes(state);
+    ASSERT_FALSE(radioBefore.empty());
+
+    const std::string bootcode = "bt38.mot"; // the default flash rate's
+    const std::string eepromData = ModelTableRow(0).eepromDataFile;
+    struct Case {
+        const char* name;
+        std::string file; // in the program folder
+        std::function<void(const std::filesystem::path&)> damage;
+        const char* message;
+        std::string dataDir;
+    };
+    const auto missing = [](const std::filesystem::path& p) { std::filesystem::remove(p); };
+    const auto cutShort = [](const std::filesystem::path& p) {
+        std::filesystem::resize_file(p, std::filesystem::file_size(p) - 1);
+    };
+    const std::vector<Case> cases = {
+        {"bootcode missing", bootcode, missing, "Open bootcode file failed", data.string()},
+        {"bootcode empty", bootcode, [](const auto& p) { std::filesystem::resize_file(p, 0); },
+         "Open bootcode file failed", data.string()},
+        {"firmware missing", "tor5t.mot", missing, "Open firmware file failed", data.string()},
+        {"firmware cut short", "tor5t.mot", cutShort,
+         "The firmware file is damaged: its records do not match its record count. The radio was not erased.",
+         data.string()},
+        {"EEPROM data file missing", eepromData, missing, "Open EEPROM-data file failed", data.string()},
+        {"EEPROM data file cut short", eepromData, [](const auto& p) { std::filesystem::resize_file(p, 722); },
+         "Open EEPROM-data file failed", data.string()},
+        {"backup folder cannot be made", bootcode, [](const auto&) {},
+         "The radio's data could not be backed up, so nothing was written to the radio.",
+         (blocked / "backups").string()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path file = folder / c.file;
+        const std::vector<uint8_t> intact = FileBytes(file);
+        c.damage(file);
+        const CliRun run = RunCommand(
+            {"--folder", folder.string(), "--data-dir", c.dataDir, "--sim-state", state.string(), "--yes", "upgrade"});
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        EXPECT_NE(run.err.find(std::string("Error: ") + c.message), std::string::npos) << run.err;
+        EXPECT_EQ(FileBytes(state), radioBefore) << "the radio's EEPROM, flash and mode are as they were";
+        WriteBytes(file, intact);
+    }
+    // With the files intact the same radio is upgraded.
+    const CliRun run = RunCommand(
+        {"--folder", folder.string(), "--data-dir", data.string(), "--sim-state", state.string(), "--yes", "upgrade"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(FileBytes(state), radioBefore);
+    for (const auto& p : {folder, data, blocked, state})
+        std::filesystem::remove_all(p);
+}
+
+// A write that fails is a failure, not a cancelled run, and the operator is
+// told what failed.
+TEST(CliTest, FailedCodeplugWriteExitsWithFailureAndSaysWhatFailed)
+{
+    const std::filesystem::path file = TempPath("codeplug.0");
+    std::ofstream(file) << CodeplugSRecordText(GenerateNewCodeplugImage({}));
+    // Requests 1 to 7 read the data to keep; every write is refused.
+    const CliRun run = RunCommand({"--sim-fault", "nak@8-", "write-codeplug", "--no-backup", file.string()});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("Writing the codeplug into the radio failed"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Error: The connected radio is not supported by this version of Vantrel"),
+              std::string::npos);
+    std::filesystem::remove(file);
+}
+
+// A codeplug file of the other layout than the one chosen is refused before
+// anything is written: the radio, kept in its state file, is as it was.
+TEST(CliTest, CodeplugFileOfAnotherLayoutLeavesTheRadioAsItWas)
+{
+    const std::filesystem::path file = TempPath("phase3-codeplug.0");
+    const std::filesystem::path state = TempPath("layout-state");
+    const std::filesystem::path data = TempPath("layout-data");
+    std::ofstream(file) << CodeplugSRecordText(GenerateNewCodeplugImage({}));
+    ASSERT_EQ(RunCommand({"--sim-profile", "phase12-r2", "--sim-state", state.string(), "info"}).status, 0);
+    const std::vector<uint8_t> radioBefore = FileBytes(state);
+    const CliRun run = RunCommand({"--sim-state", state.string(), "--data-dir", data.string(), "write-codeplug",
+                                   "--layout", "12to12", file.string()});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("Error: Error in Srecord file\nThe codeplug file's hardware codeplug length is 640; the "
+                           "layout chosen needs 512. Nothing was written to the radio."),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(FileBytes(state), radioBefore);
+    for (const auto& p : {file, state, data})
+        std::filesystem::remove_all(p);
+}
+
+TEST(CliTest, RecoverBringsBackARadioWhoseUpgradeLostPowerInTheErase)
+{
+    const std::filesystem::path folder = ExportedProgramFolder("recover");
+    const std::filesystem::path data = TempPath("recover-data");
+    const std::string state = TempPath("recover.state");
     const std::vector<std::string> bench = {"--folder",   folder.string(), "--data-dir", data.string(), "--sim-profile",
                                             "phase12-r2", "--sim-state",   state,        "--yes"};
     auto run = [&bench](std::vector<std::string> more) {
@@ -196,5 +320,5 @@ TEST(CliTest, RecoverBringsBackARadioWhoseUpgradeLostPowerInTheErase)
     std::filesystem::remove(state);
 }
 
-}  // namespace
-}  // namespace vantrel
+} // namespace
+} // namespace vantrel

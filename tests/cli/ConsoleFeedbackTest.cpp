@@ -69,5 +69,20 @@ TEST(ConsoleFeedbackTest, PortFailureNamesThePortAndTheCause)
               "(no such device)\n");
 }
 
+// A note that says what went wrong goes where the errors go; others go with
+// the rest of the output.
+TEST(ConsoleFeedbackTest, FailureNotesGoToStandardError)
+{
+    Console c;
+    ConsoleFeedback feedback({}, c.out, c.err, nullptr);
+    feedback.ShowNote("The radio's EEPROM data was saved to /tmp/a.vbk");
+    feedback.ShowFailureNote("The radio's application codeplug cannot be converted.");
+    // A file name in a note cannot drive the terminal.
+    feedback.ShowFailureNote("/tmp/\x1B[2J.mot holds fewer than 723 bytes");
+    EXPECT_EQ(test::StreamText(c.out), "The radio's EEPROM data was saved to /tmp/a.vbk\n");
+    EXPECT_EQ(test::StreamText(c.err), "The radio's application codeplug cannot be converted.\n"
+                                       "/tmp/\\x1B[2J.mot holds fewer than 723 bytes\n");
+}
+
 }  // namespace
 }  // namespace vantrel

@@ -69,6 +69,16 @@ TEST(EventFeedbackTest, PassesEverythingOnAndWritesALinePerStep)
 )json");
 }
 
+// A failure's cause stays a failure note for the sink the operator sees (the
+// console puts it on standard error) and is logged as a note.
+TEST(EventFeedbackTest, FailureNoteStaysAFailureNote)
+{
+    EventRig rig;
+    rig.events.ShowFailureNote("The firmware file holds no data.");
+    EXPECT_EQ(rig.shown.FailureNotes(), std::vector<std::string>{"The firmware file holds no data."});
+    EXPECT_EQ(rig.Lines(), "{\"event\":\"note\",\"text\":\"The firmware file holds no data.\"}\n");
+}
+
 TEST(EventFeedbackTest, StartAndResultFrameTheRun)
 {
     EventRig rig;

@@ -28,22 +28,26 @@ std::vector<uint8_t> Encoded(const EepromBackup& b)
 }
 
 // An upgrade's backup also keeps what the model lookup reads.
-EepromBackup UpgradeSample()
+EepromBackup WithLookup(EepromBackup b)
 {
-    EepromBackup b = Sample();
     b.codeplugPartNumber = "TORVA_DEF*";
     b.platform = BackupPlatform::Meq;
     return b;
 }
 
-class EepromBackupFormat : public ::testing::TestWithParam<bool> {};
-
-TEST_P(EepromBackupFormat, RoundTripsAndRefusesEveryTruncationAndDamage)
+// An upgrade's backup: the image from address 0 and the tag byte far beyond it.
+EepromBackup SampleWithRuns()
 {
-    const EepromBackup sample = GetParam() ? UpgradeSample() : Sample();
+    EepromBackup b = Sample();
+    b.start = 0;
+    b.moreRuns = {{0x3FF0, {0x42}}, {0x7000, test::PseudoRandomBytes(256, 6)}};
+    return b;
+}
+
+// The sample comes back from its file; every shorter, longer or damaged file is refused.
+void ExpectRoundTripAndRefusals(const EepromBackup& sample)
+{
     const std::vector<uint8_t> file = Encoded(sample);
-    // Only a backup with the lookup identity needs the second format.
-    EXPECT_EQ(file[9], GetParam() ? 2 : 1);
     EepromBackup back;
     std::string error;
     ASSERT_TRUE(DecodeEepromBackup(file, back, error)) << error;
@@ -65,10 +69,55 @@ TEST_P(EepromBackupFormat, RoundTripsAndRefusesEveryTruncationAndDamage)
     EXPECT_EQ(back, sample) << "a refused file leaves the result alone";
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, EepromBackupFormat, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "WithLookupIdentity" : "IdentityOnly");
-                         });
+TEST(EepromBackup, RoundTripsAndRefusesEveryTruncationAndDamage)
+{
+    const struct {
+        const char* name;
+        EepromBackup sample;
+        uint8_t version;
+    } cases[] = {{"identity only", Sample(), 1},
+                 {"further runs", SampleWithRuns(), 2},
+                 {"lookup identity", WithLookup(Sample()), 3},
+                 {"lookup identity and further runs", WithLookup(SampleWithRuns()), 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectRoundTripAndRefusals(c.sample);
+        // Without further runs or the lookup identity the file keeps the
+        // first format, byte for byte.
+        EXPECT_EQ(Encoded(c.sample)[9], c.version);
+    }
+}
+
+TEST(EepromBackup, FurtherRunsAreBounded)
+{
+    std::vector<uint8_t> out;
+    std::string error;
+    EepromBackup bad = SampleWithRuns();
+    bad.moreRuns.resize(kBackupMaxMoreRuns + 1, {0x100, {1}});
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+    bad = SampleWithRuns();
+    bad.moreRuns[1].bytes.resize(kBackupMaxMoreRunBytes + 1);
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+    bad = SampleWithRuns();
+    bad.moreRuns[0] = {0xFFFF, {1, 2}};
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+    bad = SampleWithRuns();
+    bad.moreRuns[0].bytes.clear();
+    EXPECT_FALSE(EncodeEepromBackup(bad, out, error));
+
+    // A count of further runs or a run length the file cannot hold is refused
+    // before anything is reserved for it.
+    const std::vector<uint8_t> file = Encoded(SampleWithRuns());
+    const size_t runsAt = 8 + 2 + 1 + 11 + 11 + 10 + 4 + 4 + 300;
+    EepromBackup back;
+    for (const auto& [at, value] : std::vector<std::pair<size_t, uint8_t>>{
+             {runsAt, 0}, {runsAt, 5}, {runsAt + 1 + 4 + 2, 0x10}, {runsAt + 1 + 4 + 3, 0x00}}) {
+        std::vector<uint8_t> damaged = file;
+        damaged[at] = value;
+        EXPECT_FALSE(DecodeEepromBackup(damaged, back, error)) << at << " = " << int{value};
+        EXPECT_NE(error.find("further runs"), std::string::npos) << error;
+    }
+}
 
 TEST(EepromBackup, LengthsFromTheFileAreBounded)
 {

@@ -227,7 +227,7 @@ TEST(CodeplugWriter, BadFilesAreRefusedBeforeAnythingIsWritten)
 {
     struct Case {
         const char* what;
-        std::string text; // empty: no file at all
+        std::string text; // empty: no file at all; "/": a folder
         bool writeApplication;
         std::vector<uint32_t> messages;
     };
@@ -236,6 +236,7 @@ TEST(CodeplugWriter, BadFilesAreRefusedBeforeAnythingIsWritten)
     truncated.resize(truncated.size() / 2 + 3);
     const std::vector<Case> cases = {
         {"missing file", "", true, {20152, 20147}},
+        {"a folder", "/", true, {20152, 20147}},
         {"image over 20,000 bytes", CodeplugSRecordText(Bytes(20001, 0x11)), true, {20111, 20147}},
         {"record cut off", truncated, true, {20111, 20147}},
         // A hardware codeplug shorter than the layout's must not be padded with
@@ -248,7 +249,9 @@ TEST(CodeplugWriter, BadFilesAreRefusedBeforeAnythingIsWritten)
         OperationRig rig;
         const Bytes old = rig.Eeprom();
         std::string path = rig.dataFolder.File("absent.0");
-        if (!c.text.empty()) {
+        if (c.text == "/") {
+            path = rig.dataFolder.Path();
+        } else if (!c.text.empty()) {
             rig.dataFolder.Write("file.0", c.text);
             path = rig.dataFolder.File("file.0");
         }
@@ -262,6 +265,53 @@ TEST(CodeplugWriter, BadFilesAreRefusedBeforeAnythingIsWritten)
     }
 }
 
+// The file must be of the layout chosen: its hardware codeplug length word
+// (bytes 0 and 1) says which it is.
+TEST(CodeplugWriter, FileOfAnotherLayoutIsRefusedBeforeAnythingIsWritten)
+{
+    const Bytes phase3 = GenerateNewCodeplugImage({});
+    const Bytes phase12 = GenerateOldCodeplugImage({});
+    const std::string header = "S00F000068656C6C6F20202020200000FC\r\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        CodeplugLayoutChoice layout;
+        std::string note; // the failure note
+    };
+    const std::vector<Case> cases = {
+        {"header record with data shifts the image", header + CodeplugSRecordText(phase3),
+         CodeplugLayoutChoice::Phase3ToPhase3,
+         "The codeplug file's hardware codeplug length is 25964; the layout chosen needs 640. Nothing was written "
+         "to the radio."},
+        {"Phase 3 file chosen as Phase 1/2", CodeplugSRecordText(phase3), CodeplugLayoutChoice::Phase12ToPhase12,
+         "The codeplug file's hardware codeplug length is 640; the layout chosen needs 512. Nothing was written to "
+         "the radio."},
+        {"Phase 1/2 file chosen as Phase 3", CodeplugSRecordText(phase12), CodeplugLayoutChoice::Phase3ToPhase3,
+         "The codeplug file's hardware codeplug length is 512; the layout chosen needs 640. Nothing was written to "
+         "the radio."},
+        {"Phase 1/2 file chosen as a Phase 3 file", CodeplugSRecordText(phase12), CodeplugLayoutChoice::Phase12ToPhase3,
+         "The codeplug file's hardware codeplug length is 512; the layout chosen needs 640. Nothing was written to "
+         "the radio."},
+        {"byte-order mark", "\xEF\xBB\xBF" + CodeplugSRecordText(phase3), CodeplugLayoutChoice::Phase3ToPhase3,
+         "Reading the codeplug file stopped at a line that is not an S-record, before its end."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OperationRig rig(c.layout == CodeplugLayoutChoice::Phase3ToPhase3 ? kSimDefaultProfile : "phase12-r2");
+        const Bytes old = rig.Eeprom();
+        rig.dataFolder.Write("file.0", c.text);
+        EXPECT_EQ(WriteCodeplug(Options(rig.dataFolder.File("file.0"), c.layout)), CodeplugWriteOutcome::Failure);
+        EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20111, 20147}));
+        EXPECT_EQ(rig.feedback.FailureNotes(), std::vector<std::string>{c.note});
+        EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 0u);
+        EXPECT_EQ(rig.Eeprom(), old);
+    }
+    // A header record without data shifts nothing.
+    OperationRig rig;
+    rig.dataFolder.Write("file.0", "S0030000FC\r\n" + CodeplugSRecordText(phase3));
+    EXPECT_EQ(WriteCodeplug(Options(rig.dataFolder.File("file.0"))), CodeplugWriteOutcome::Success);
+}
+
 TEST(CodeplugWriter, RadioReadFailureOrNoPortWritesNothing)
 {
     {
@@ -273,6 +323,9 @@ TEST(CodeplugWriter, RadioReadFailureOrNoPortWritesNothing)
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 0u);
         EXPECT_EQ(rig.requests.Count(kOpReset), 1u);
         EXPECT_EQ(rig.feedback.Messages(), std::vector<uint32_t>{20147}) << "the file is not even opened";
+        EXPECT_EQ(
+            rig.feedback.FailureNotes(),
+            std::vector<std::string>{"Reading the radio's data to keep failed; nothing was written to the radio."});
     }
     {
         OperationRig rig;
@@ -294,6 +347,8 @@ uint32_t FirstWriteRequest(const Bytes& file, CodeplugWriteOptions options)
     return static_cast<uint32_t>(rig.requests.FirstIndexOf(kOpWriteMemory)) + 1;
 }
 
+constexpr const char* kWriteFailedNote = "Writing the codeplug into the radio failed; the radio may hold part of it.";
+
 TEST(CodeplugWriter, RadioLostMidWriteIsAskedAboutAndGivenUp)
 {
     const Bytes file = GenerateNewCodeplugImage({});
@@ -308,6 +363,7 @@ TEST(CodeplugWriter, RadioLostMidWriteIsAskedAboutAndGivenUp)
         EXPECT_EQ(rig.feedback.Messages(), expected);
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 3u + kMaxCodeplugWritePasses);
         EXPECT_EQ(rig.requests.Count(kOpReset), 1u);
+        EXPECT_EQ(rig.feedback.FailureNotes(), std::vector<std::string>{kWriteFailedNote}) << "what failed";
         const auto writes = rig.requests.Writes();
         // The fourth write found the radio silent; each later pass fails on its first write.
         ASSERT_GT(writes.size(), 4u);
@@ -321,6 +377,7 @@ TEST(CodeplugWriter, RadioLostMidWriteIsAskedAboutAndGivenUp)
         rig.feedback.QueueAnswer(0);
         EXPECT_EQ(WriteCodeplug(Options(CodeplugFile(rig, file))), CodeplugWriteOutcome::Cancelled);
         EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20158, 20147}));
+        EXPECT_EQ(rig.feedback.FailureNotes(), std::vector<std::string>{kWriteFailedNote});
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 2u);
         EXPECT_EQ(rig.requests.Count(kOpReset), 1u);
         // Part of the codeplug is in the radio: the final box names the

@@ -30,6 +30,12 @@ std::string SRecordLine(int type, uint32_t address, const Bytes& data)
     return line + "\r\n";
 }
 
+// A line ending in CR CR LF instead of CR LF.
+std::string CrCrLf(const std::string& line)
+{
+    return line.substr(0, line.size() - 2) + "\r\r\n";
+}
+
 Bytes Text(const std::string& text)
 {
     return Bytes(text.begin(), text.end());
@@ -111,14 +117,17 @@ TEST_F(FlashFirmwareTest, EraseThenOneWritePerRecordAtItsFlashAddress)
     ExpectReleased();
 }
 
-TEST_F(FlashFirmwareTest, FileWithoutRecordsErasesAndSucceeds)
+// Erasing without writing would leave the radio without firmware and report
+// success: a file without data is refused before the erase.
+TEST_F(FlashFirmwareTest, FileWithoutDataIsRefusedBeforeTheErase)
 {
-    Done();
-    ASSERT_TRUE(Flash(RecordFile({})));
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].opcode, kOpEraseFlash);
-    EXPECT_EQ(feedback.Progress().back(), (P{WM_PROGRESS_TEXT, 20128}));
-    ExpectReleased();
+    for (const Bytes& file : {RecordFile({}), RecordFile({{0x100, {}}, {0x200, {}}})}) {
+        feedback.Clear();
+        EXPECT_FALSE(Flash(file));
+        EXPECT_EQ(feedback.Messages(), Ids{20211});
+        EXPECT_TRUE(device.SentBytes().empty());
+        ExpectReleased();
+    }
 }
 
 TEST_F(FlashFirmwareTest, SettlesOneSecondAfterTheLastRecord)
@@ -164,6 +173,9 @@ TEST_F(FlashFirmwareTest, DamagedFileIsRefusedBeforeTheErase)
         {Bytes{1, 0, 0}, 20186},
         {tooLong, 20187},
         {RecordFile({{0, Data(2, 0)}, {0x1000000, Data(2, 0)}}), 20188},
+        // An address written twice would fail after the erase, and every Retry would erase again.
+        {RecordFile({{0x100, Data(8, 0)}, {0x104, Data(8, 0)}}), 20212},
+        {RecordFile({{0x400100, Data(4, 0)}, {0x100, Data(4, 0)}}), 20212},
     };
     for (const auto& [file, message] : cases) {
         feedback.Clear();
@@ -224,6 +236,13 @@ TEST_F(FlashFirmwareTest, DamagedSRecordFileIsRefusedBeforeTheErase)
         {SRecordLine(1, 0, Data(4, 0)) + "S1070000G1020304F1\r\n" + SRecordLine(9, 0, {}), 20111},
         {SRecordLine(1, 0, Data(4, 0)) + "S10700000102", 20111},
         {SRecordLine(2, 0, Data(46, 0)) + SRecordLine(9, 0, {}), 20187},
+        // Nothing to write, or data read only up to a line the reader stops at.
+        {SRecordLine(9, 0, {}), 20211},
+        {"\xEF\xBB\xBF" + SRecordLine(1, 0, Data(4, 0)) + SRecordLine(9, 0, {}), 20111},
+        {CrCrLf(SRecordLine(1, 0, Data(4, 0))) + SRecordLine(1, 4, Data(4, 4)) + SRecordLine(9, 0, {}), 20111},
+        // A header record read as data ahead of data for the same addresses.
+        {"S00F000068656C6C6F20202020200000FC\r\n" + SRecordLine(2, 0x000068, Data(16, 0)) + SRecordLine(9, 0, {}),
+         20212},
     };
     for (const auto& [source, message] : cases) {
         feedback.Clear();
@@ -237,6 +256,19 @@ TEST_F(FlashFirmwareTest, DamagedSRecordFileIsRefusedBeforeTheErase)
     files.firmwarePath = (folder / "none.0").string();
     EXPECT_FALSE(FlashOnly());
     EXPECT_EQ(feedback.Messages(), Ids{20114});
+    // A folder is not a firmware file.
+    feedback.Clear();
+    files.firmwarePath = folder.string();
+    EXPECT_FALSE(FlashOnly());
+    EXPECT_EQ(feedback.Messages(), Ids{20114});
+    EXPECT_TRUE(device.SentBytes().empty());
+}
+
+TEST_F(FlashFirmwareTest, OverlapNamesTheFirstAddressWrittenTwice)
+{
+    EXPECT_FALSE(Flash(RecordFile({{0x300, Data(4, 0)}, {0x110, Data(8, 0)}, {0x100, Data(20, 0)}})));
+    EXPECT_EQ(feedback.Messages(), Ids{20212});
+    EXPECT_EQ(feedback.FailureNotes(), std::vector<std::string>{"First flash address written twice: 0x400110"});
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <span>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -257,6 +259,68 @@ TEST_F(ExportTest, BootcodesStopAtTheFirstFailure)
         EXPECT_FALSE(folder.Exists(kBootcodeNames[1].output));
         EXPECT_FALSE(folder.Exists(kBootcodeNames[2].output));
     }
+}
+
+// Each export on one source in the folder; the output it would write.
+struct ExportUnderTest {
+    const char* name;
+    std::string source;
+    std::string output;
+    uint32_t openFailure;
+    std::function<bool(const std::string& folder)> run;
+};
+
+std::vector<ExportUnderTest> EveryExport()
+{
+    const ModelRow row{"cp.0", "cp.mot", "M1", "M1"};
+    return {
+        {"firmware", kFirmwareSourceName, kFirmwareRecordFileName, 20114, SaveFirmwareAsBinary},
+        {"codeplug", "cp.0", "cp.mot", 20114,
+         [row](const std::string& f) { return SaveCodeplugsAsBinary(f, std::span<const ModelRow>(&row, 1)); }},
+        {"bootcode", kBootcodeNames[0].source, kBootcodeNames[0].output, 20109, SaveBootcodesAsBinary},
+    };
+}
+
+// A source read only in part, or without any data, converts to a file that
+// is not the source: no file, no success box.
+TEST_F(ExportTest, SourcesReadOnlyInPartOrWithoutDataAreNotConverted)
+{
+    const std::string rec = "S1040000AA51";
+    const std::string end = "S9030000FC\r\n";
+    struct Case {
+        const char* name;
+        std::string text; // empty: a folder stands where the source should be
+        uint32_t message; // 0: the export's open failure
+    };
+    const Case cases[] = {
+        {"byte-order mark", "\xEF\xBB\xBF" + rec + "\r\n" + end, 20111},
+        {"leading blank line", "\r\n" + rec + "\r\n" + end, 20111},
+        {"CR CR LF line ends", rec + "\r\r\n" + rec + "\r\r\n" + end, 20111},
+        {"only an end record", end, 20213},
+        {"only header and count records", "S0030000FC\r\nS5030000FC\r\n" + end, 20213},
+        {"a folder", "", 0},
+    };
+    for (const ExportUnderTest& e : EveryExport()) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(e.name) + ", " + c.name);
+            std::filesystem::remove_all(folder.File(e.source));
+            if (c.text.empty())
+                std::filesystem::create_directory(folder.File(e.source));
+            else
+                folder.Write(e.source, c.text);
+            feedback.Clear();
+            EXPECT_FALSE(e.run(folder.Path()));
+            EXPECT_EQ(feedback.Messages(), std::vector<uint32_t>{c.message != 0 ? c.message : e.openFailure});
+            EXPECT_FALSE(folder.Exists(e.output));
+        }
+        std::filesystem::remove_all(folder.File(e.source));
+    }
+    // The short header and count records are records without data, not damage.
+    folder.Write(kFirmwareSourceName, "S0030000FC\r\n" + rec + "\r\nS5030001FB\r\n" + end);
+    feedback.Clear();
+    EXPECT_TRUE(SaveFirmwareAsBinary(folder.Path()));
+    EXPECT_EQ(folder.Read(kFirmwareRecordFileName),
+              (std::vector<uint8_t>{3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0xAA, 0, 1, 0, 0, 0}));
 }
 
 }  // namespace

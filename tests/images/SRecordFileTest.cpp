@@ -91,6 +91,57 @@ TEST_P(SRecordPaths, WhereTheDataEnd)
     EXPECT_TRUE(Read("").records.empty());
 }
 
+TEST_P(SRecordPaths, ShortHeaderAndCountRecordsCarryNoData)
+{
+    const ReadResult r = Read("S0030000FC\nS1040000AA51\nS5030001FB\nS9030000FC\n");
+    EXPECT_EQ(r.records, (std::vector<Rec>{{0, {}}, {0, {0xAA}}, {1, {}}}));
+    EXPECT_EQ(r.error, SRecordError::None);
+}
+
+struct EndCase {
+    const char* name;
+    std::string text;
+    bool early;
+};
+
+TEST_P(SRecordPaths, EndedEarlyTellsAStopBeforeTheEndRecordAndTheEnd)
+{
+    const std::string rec = "S1040000AA51";
+    const std::string end = "S9030000FC";
+    const EndCase cases[] = {
+        {"end record", rec + "\n" + end + "\nnot a record", false},
+        {"end of the file", rec + "\n" + rec, false},
+        {"blank lines and padding at the end", rec + "\r\n\r\n \t" + std::string(3, '\0') + "\x1A", false},
+        {"a long blank tail", rec + "\n" + std::string(100000, '\n'), false},
+        {"byte-order mark", "\xEF\xBB\xBF" + rec + "\n" + end, true},
+        {"leading blank line", "\n" + rec + "\n" + end, true},
+        {"CR CR LF line ends", rec + "\r\r\n" + rec + "\r\r\n" + end, true},
+        {"a line that is not a record", rec + "\n:0400000001\n", true},
+        {"records after a long blank run", rec + "\n" + std::string(100000, '\n') + rec, true},
+    };
+    for (const EndCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.Write("in.0", c.text);
+        CSRecordFile file(GetParam());
+        ASSERT_TRUE(file.Open(folder.File("in.0")));
+        const uint32_t count = file.CountRecords();
+        EXPECT_FALSE(file.EndedEarly()) << "counting rewinds";
+        std::vector<uint8_t> image(64);
+        ImageBuffer buffer{image.data(), static_cast<uint32_t>(image.size())};
+        EXPECT_TRUE(file.LoadImage(buffer));
+        EXPECT_EQ(file.EndedEarly(), c.early);
+        EXPECT_FALSE(file.Failed());
+        ASSERT_TRUE(file.Open(folder.File("in.0")));
+        uint8_t data[kMaxRecordData];
+        ImageRecord record{data, kMaxRecordData};
+        uint32_t read = 0;
+        while (file.NextRecord(record))
+            ++read;
+        EXPECT_EQ(read, count);
+        EXPECT_EQ(file.EndedEarly(), c.early);
+    }
+}
+
 TEST_P(SRecordPaths, RecordFields)
 {
     // S0 is read as data with a 3-byte address; a wrong checksum is accepted;
@@ -165,7 +216,8 @@ TEST_P(SRecordPaths, MalformedRecordsAreRefused)
         {"half count", "S10", SRecordError::Truncated},
         {"S1 count below address and checksum", "S1020000\n", SRecordError::BadCount},
         {"S2 count below address and checksum", "S203000000\n", SRecordError::BadCount},
-        {"data-count record", "S5030003F9\n", SRecordError::BadCount},
+        {"count record shorter than its short form", "S50200FD\n", SRecordError::BadCount},
+        {"S2 record in the short form of S0 and S5", "S2030000FC\n", SRecordError::BadCount},
         {"zero count", "S100\n", SRecordError::BadCount},
         {"type not a digit", "SX040000AA51\n", SRecordError::BadCharacter},
         {"count not hex", "S1G40000AA51\n", SRecordError::BadCharacter},
@@ -379,6 +431,12 @@ TEST(SRecordFileTest, MissingFileAndNoFile)
     EXPECT_EQ(file.CountRecords(), 0u);
     EXPECT_FALSE(file.Open(folder.File("missing.0")));
     EXPECT_FALSE(file.IsOpen());
+    // A folder is not a source, for either path.
+    for (uint32_t capacity : {0u, 1u << 20}) {
+        CSRecordFile reader(capacity);
+        EXPECT_FALSE(reader.Open(folder.Path()));
+        EXPECT_FALSE(reader.Open("/dev/null"));
+    }
     EXPECT_EQ(file.CountRecords(), 0u);
     uint8_t data[4] = {9, 9, 9, 9};
     ImageRecord record{data, 4, 7, 7};

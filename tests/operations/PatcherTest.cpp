@@ -117,6 +117,53 @@ TEST(Patcher, SecondPatchKeepsTheFirstUndoData)
     EXPECT_EQ(rig.Eeprom(), old);
 }
 
+// The backups (not undo data) in the data folder, oldest name first.
+std::vector<EepromBackup> SavedBackups(OperationRig& rig)
+{
+    std::vector<EepromBackup> out;
+    for (const std::string& name : rig.dataFolder.Names()) {
+        if (!name.ends_with(kBackupExtension) || name.starts_with("undo-")) continue;
+        EepromBackup backup;
+        std::string error;
+        EXPECT_TRUE(ReadEepromBackup(rig.dataFolder.File(name), backup, error)) << error;
+        out.push_back(backup);
+    }
+    return out;
+}
+
+// The undo data keep the block as it was before the first patch; what a second
+// patch or an undo writes over is saved as a backup before it is written.
+TEST(Patcher, WhatASecondPatchOrAnUndoOverwritesIsSavedFirst)
+{
+    OperationRig rig;
+    ASSERT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Done);
+    EXPECT_TRUE(SavedBackups(rig).empty()) << "the undo data are the copy";
+    const Bytes once = rig.Eeprom();
+    rig.dataFolder.Write("other.patch",
+                         "mendkit-patch 1\nmodel " + DefaultModel() + "\ncodeplug R03.07.00\nset phase3 12 0x33\n");
+    ASSERT_EQ(CPatcher(0, rig.dataFolder.File("other.patch")).Patch(), PatchOutcome::Done);
+    const Bytes twice = rig.Eeprom();
+    std::vector<EepromBackup> saved = SavedBackups(rig);
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].kind, EepromBackupKind::Backup);
+    EXPECT_EQ(saved[0].start, 123u);
+    EXPECT_EQ(saved[0].bytes, Bytes(once.begin() + 123, once.begin() + 229));
+
+    rig.requests.Clear();
+    ASSERT_EQ(CPatcher(0).Undo(), PatchOutcome::Done);
+    saved = SavedBackups(rig);
+    ASSERT_EQ(saved.size(), 2u);
+    const Bytes twiceBlock(twice.begin() + 123, twice.begin() + 229);
+    EXPECT_TRUE(saved[0].bytes == twiceBlock || saved[1].bytes == twiceBlock);
+    // The block is read before anything is written.
+    ASSERT_FALSE(rig.requests.Requests().empty());
+    EXPECT_LT(rig.requests.FirstIndexOf(kOpReadMemory), rig.requests.FirstIndexOf(kOpWriteMemory));
+    std::vector<uint32_t> read = AddressRun(0, 2);
+    const auto block = AddressRun(123, 229);
+    read.insert(read.end(), block.begin(), block.end());
+    EXPECT_EQ(TouchedAddresses(rig.requests.Reads()), read);
+}
+
 TEST(Patcher, Phase12RadioIsPatchedInItsOwnBlock3)
 {
     OperationRig rig("phase12-r2");

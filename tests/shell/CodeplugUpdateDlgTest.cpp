@@ -287,6 +287,8 @@ private slots:
         QFETCH(int, tuningEnd);
         QFETCH(bool, identityKept);
         CodeplugBench bench;
+        // "Phase 1/2 to Phase 1/2" takes a file of the Phase 1/2 layout.
+        if (layoutId == 1037) bench.file = GenerateOldCodeplugImage({});
         bench.MarkRadio();
         const Bytes old = bench.Eeprom();
         const size_t to = writtenTo ? size_t(writtenTo) : bench.file.size();

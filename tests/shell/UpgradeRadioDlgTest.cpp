@@ -1,4 +1,5 @@
 #include "ShellTestSupport.h"
+#include "codeplug/CodeplugLayout.h"
 #include "data/ModelTable.h"
 #include "images/Export.h"
 #include "images/SRecordWriter.h"
@@ -260,11 +261,10 @@ private slots:
     void showsTheCautionAndItsTwoButtons()
     {
         bool ran = false;
-        CUpgradeRadioDlg dialog(
-            [&ran](const UpgradeSettings&) {
-                ran = true;
-                return UpgradeResult{};
-            });
+        CUpgradeRadioDlg dialog([&ran](const UpgradeSettings&) {
+            ran = true;
+            return UpgradeResult{};
+        });
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Upgrade Radio"));
         QVERIFY(dialog.isModal());
         QGroupBox* caution = dialog.findChild<QGroupBox*>();
@@ -308,11 +308,10 @@ private slots:
     {
         bool hiddenAndAccepted = false;
         CUpgradeRadioDlg* self = nullptr;
-        CUpgradeRadioDlg dialog(
-            [&](const UpgradeSettings&) {
-                hiddenAndAccepted = !self->isVisible() && self->result() == QDialog::Accepted;
-                return UpgradeResult{};
-            });
+        CUpgradeRadioDlg dialog([&](const UpgradeSettings&) {
+            hiddenAndAccepted = !self->isVisible() && self->result() == QDialog::Accepted;
+            return UpgradeResult{};
+        });
         self = &dialog;
         QTimer::singleShot(0, [&dialog] { Control<QPushButton>(dialog, 1)->click(); });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
@@ -362,6 +361,42 @@ private slots:
             QVERIFY(!s.firmwareSelected);
             QCOMPARE(bench.app->m_strFirmwareFolder, bench.folder.Path());
         }
+    }
+
+    // The lab flashes whatever file was selected: the dialog names it before
+    // anything is erased. The service build flashes its own firmware.
+    void theDialogNamesTheSelectedFirmware_data()
+    {
+        QTest::addColumn<int>("variant");
+        QTest::newRow("service") << int(Variant::Service);
+        QTest::newRow("lab") << int(Variant::Divavav);
+    }
+
+    void theDialogNamesTheSelectedFirmware()
+    {
+        QFETCH(int, variant);
+        const bool lab = static_cast<Variant>(variant) == Variant::Divavav;
+        bool ran = false;
+        UpgradeBench bench(static_cast<Variant>(variant), "default", "", [&ran](const UpgradeSettings&) {
+            ran = true;
+            return UpgradeResult{};
+        });
+        if (lab) {
+            bench.chosen = {QStringLiteral("/lab/cp/SK01_SAMPLE01TA.0")};
+            bench.app->MainFrame()->Command(cmd::SelectFirmware)->trigger();
+        }
+        bool shown = false;
+        QString text;
+        const auto pending = AnswerNextDialog(false, [&](QWidget* dialog) {
+            QLabel* firmware = Control<QLabel>(*dialog, 1040);
+            shown = firmware && firmware->isVisible();
+            if (firmware) text = firmware->text();
+            SaveShot(dialog, QStringLiteral("upgrade-radio-") + (lab ? "lab" : "service"));
+        });
+        bench.app->MainFrame()->Command(lab ? cmd::FlashFirmware : cmd::UpgradeRadio)->trigger();
+        QCOMPARE(shown, lab);
+        if (lab) QCOMPARE(text, QStringLiteral("Firmware file to flash:\n/lab/cp/SK01_SAMPLE01TA.0"));
+        QVERIFY(!ran);
     }
 
     void cancelRunsNothingAndSendsNothing()
@@ -425,9 +460,10 @@ private slots:
                                      << "" << std::vector<B>{} << std::vector<uint32_t>{20148} << false << false;
         QTest::newRow("unsupported") << "unsupported"
                                      << "" << std::vector<B>{} << std::vector<uint32_t>{20147} << false << false;
+        // The backup is saved before the first write, ahead of the prompt.
         QTest::newRow("bootstrap prompt cancelled")
             << "phase12-r2"
-            << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << false << false;
+            << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << true << false;
         QTest::newRow("bootcode download retried")
             << "phase12-r2"
             << "power@block:2" << std::vector<B>{} << std::vector<uint32_t>{20133, 20125, 20153, 20154} << true
@@ -463,7 +499,9 @@ private slots:
         }
         const QStringList backups = QDir(bench.folder.data.path()).entryList(QDir::Files);
         QCOMPARE(backups.size(), backup ? 1 : 0);
-        if (backup) {
+        // A run cancelled at the prompt ends without a summary box.
+        const bool summary = boxes.back() != 20133;
+        if (backup && summary) {
             const QString path = bench.folder.data.filePath(backups[0]);
             QString expected = BackupLineFor(path);
             if (recovery) expected += QLatin1Char('\n') + Text(20233).replace(QStringLiteral("%s"), path);
@@ -537,6 +575,43 @@ private slots:
         feedback.ShowNote("left over");
         feedback.ForgetNotes();
         QVERIFY(informativeOf(20154, kMsgInformation).isEmpty());
+    }
+
+    // A codeplug the upgrade cannot take is refused before anything is
+    // written, and the final box says why.
+    void aRefusedCodeplugIsExplainedInTheFinalBox()
+    {
+        UpgradeBench bench(Variant::Service, "phase12-r2");
+        std::vector<uint8_t>& eeprom = bench.Radio().MutableState().eeprom;
+        const uint16_t directory = ReadBigEndian16(eeprom, 512 + 9);
+        WriteBigEndian16(eeprom, directory, 31);
+        const std::vector<uint8_t> before = eeprom;
+        WatchingFeedback watch(bench.app->Feedback(), {});
+        bench.StartUpgrade(cmd::UpgradeRadio);
+        QCOMPARE(watch.boxes, std::vector<uint32_t>{20146});
+        QCOMPARE(watch.Last().informative,
+                 QStringLiteral("The radio's application codeplug cannot be converted: its directory does not hold 32 "
+                                "entries. Nothing was written to the radio."));
+        QVERIFY(bench.Radio().State().eeprom == before);
+    }
+
+    // A block the conversion does not edit goes over as read, wrong checksum
+    // and all; the final box names it beside the backup.
+    void aDamagedBlockCarriedOverIsNamedInTheFinalBox()
+    {
+        UpgradeBench bench(Variant::Service, "phase12-r2");
+        std::vector<uint8_t>& eeprom = bench.Radio().MutableState().eeprom;
+        const uint16_t block = ReadBigEndian16(eeprom, ReadBigEndian16(eeprom, 512 + 9) + 2 * 9);
+        eeprom[block + kBlockRecordsOffset + ReadBigEndian16(eeprom, block + 1) * eeprom[block + 3]] ^= 0x01;
+        WatchingFeedback watch(bench.app->Feedback(), {});
+        bench.StartUpgrade(cmd::UpgradeRadio);
+        QCOMPARE(watch.boxes, (std::vector<uint32_t>{20133, 20154}));
+        const QStringList backups = QDir(bench.folder.data.path()).entryList(QDir::Files);
+        QCOMPARE(backups.size(), 1);
+        QCOMPARE(watch.Last().informative,
+                 QStringLiteral("Block 9 of the radio's application codeplug has a wrong checksum and was carried over "
+                                "as read.\n") +
+                     BackupLineFor(bench.folder.data.filePath(backups[0])));
     }
 
     void theLabFlashesTheSelectedFile()

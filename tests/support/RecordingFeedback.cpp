@@ -28,6 +28,11 @@ void RecordingFeedback::EndWaitCursor() { m_events.push_back({Event::WaitCursorO
 
 void RecordingFeedback::ShowNote(const std::string& text) { m_events.push_back({Event::Note, 0, 0, text}); }
 
+void RecordingFeedback::ShowFailureNote(const std::string& text)
+{
+    m_events.push_back({Event::Note, 0, 1, text});
+}
+
 std::vector<uint32_t> RecordingFeedback::Messages() const
 {
     std::vector<uint32_t> ids;
@@ -51,6 +56,15 @@ std::vector<std::string> RecordingFeedback::Notes() const
     std::vector<std::string> out;
     for (const auto& e : m_events) {
         if (e.type == Event::Note) out.push_back(e.text);
+    }
+    return out;
+}
+
+std::vector<std::string> RecordingFeedback::FailureNotes() const
+{
+    std::vector<std::string> out;
+    for (const auto& e : m_events) {
+        if (e.type == Event::Note && e.value == 1) out.push_back(e.text);
     }
     return out;
 }

@@ -33,8 +33,11 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
+    // Recorded as a note with value 1.
+    void ShowFailureNote(const std::string& text) override;
 
     void QueueAnswer(int answer) { m_answers.push_back(answer); }
+    void ForgetAnswers() { m_answers.clear(); }
 
     const std::vector<Event>& Events() const { return m_events; }
     void Clear() { m_events.clear(); }
@@ -43,6 +46,7 @@ public:
     // (message, wParam) pairs of the progress messages, in order.
     std::vector<std::pair<uint32_t, uint32_t>> Progress() const;
     std::vector<std::string> Notes() const;
+    std::vector<std::string> FailureNotes() const;
 
 private:
     std::vector<Event> m_events;

@@ -2,6 +2,7 @@
 #include "codeplug/BlockChecksum.h"
 #include "upgrade/CodeplugConversion.h"
 #include "upgrade/CodeplugTestSupport.h"
+#include "upgrade/UpgradeImage.h"
 
 #include <gtest/gtest.h>
 
@@ -128,11 +129,27 @@ TEST(ConversionRefusalTest, OverlappingPieces)
     EXPECT_EQ(directory.Refusal(), ConversionRefusal::PiecesOverlap);
 }
 
-TEST(ConversionRefusalTest, DamagedBlockCarriedOverUnedited)
+// A block the conversion does not edit goes over as read, wrong checksum and
+// all, and is named; the run is not refused for it.
+TEST(ConversionRefusalTest, DamagedBlockCarriedOverUneditedAsRead)
 {
     OldImage radio = Radio();
-    radio.bytes[radio.View().Entry(9) + kBlockRecordsOffset + 3] ^= 0x10;
-    EXPECT_EQ(radio.Refusal(), ConversionRefusal::KeptChecksumWrong);
+    const uint16_t at = radio.View().Entry(9);
+    radio.bytes[at + kBlockRecordsOffset + 3] ^= 0x10;
+    radio.bytes[radio.View().Entry(12) + kBlockRecordsOffset] ^= 0x01;
+    const uint32_t size = BlockSize(ReadBigEndian16(radio.bytes, at + kBlockRecordLengthOffset), radio.bytes[at + 3]);
+
+    std::vector<uint8_t> image = radio.bytes;
+    const ConversionOutcome outcome = ConvertApplicationCodeplugChecked(image, false, radio.read);
+    EXPECT_EQ(outcome.refusal, ConversionRefusal::None);
+    EXPECT_EQ(outcome.damagedBlocks, (std::vector<int>{9, 12}));
+    const uint16_t now = CodeplugView(image, kPhase3HardwareLength).Entry(9);
+    EXPECT_TRUE(std::equal(image.begin() + now, image.begin() + now + size, radio.bytes.begin() + at));
+    EXPECT_EQ(
+        DamagedBlocksNote(outcome.damagedBlocks),
+        "Blocks 9 and 12 of the radio's application codeplug have a wrong checksum and were carried over as read.");
+    EXPECT_EQ(DamagedBlocksNote({9, 11, 12}), "Blocks 9, 11 and 12 of the radio's application codeplug have a wrong "
+                                              "checksum and were carried over as read.");
 }
 
 TEST(ConversionRefusalTest, NewLayoutLargerThanTheImage)

@@ -6,6 +6,8 @@
 #include "link/RadioLink.h"
 #include "operations/RadioInfo.h"
 #include "platform/Files.h"
+#include "upgrade/FindUpgradePlan.h"
+#include "upgrade/UpgradeLengths.h"
 #include "upgrade/UpgradeRig.h"
 
 #include <filesystem>
@@ -181,6 +183,15 @@ void Rewrite(const std::string& path, const std::function<void(EepromBackup&)>& 
     ASSERT_TRUE(SaveEepromBackup(path, backup, error)) << error;
 }
 
+// How much of the backup the upgrade read as the radio's codeplug (the
+// backup also holds what it was about to write beyond).
+uint32_t ReadLength(const EepromBackup& b)
+{
+    const UpgradePlan plan = LookupFromBackup(b).plan;
+    const uint32_t hardware = ReadBigEndian16(b.bytes, kHardwareLengthAddress);
+    return UpgradeImageLength(plan, hardware, ReadBigEndian16(b.bytes, SecondLengthAddress(plan, hardware)));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Recovery, RecoveryChecks,
     ::testing::Values(Refusal{"NothingChosen",
@@ -213,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"UnconvertibleCodeplugInBackup",
                               [](ErasedRadio& e, RecoverySettings&) {
                                   // The application codeplug's directory count no longer 32.
-                                  Rewrite(e.backup, [](EepromBackup& b) { b.bytes[b.bytes.size() - 67] ^= 0x40; });
+                                  Rewrite(e.backup, [](EepromBackup& b) { b.bytes[ReadLength(b) - 67] ^= 0x40; });
                               },
                               20209},
                       Refusal{"MissingEepromDataFile",

@@ -71,6 +71,16 @@ TEST(UpgradeLengths, TagBytesAreRepeatableAndNeverErased)
     }
     EXPECT_EQ(seen.size(), 255u);
     EXPECT_GT(differ, 90000);
+    // Never the byte the radio holds: a radio that never had the tag would pass.
+    const uint8_t firstTag = TagByteSource(42).Next();
+    for (int held = 0; held < 256; ++held) {
+        const uint8_t tag = TagByteSource(42).NextDifferentFrom(static_cast<uint8_t>(held));
+        EXPECT_NE(tag, held);
+        EXPECT_NE(tag, 0xFF);
+        if (held != firstTag) {
+            EXPECT_EQ(tag, firstTag);
+        }
+    }
 }
 
 // A complete run: what the operator saw, and what the radio holds afterwards.
@@ -96,7 +106,8 @@ void ExpectUpgraded(UpgradeRig& rig, const UpgradeResult& result, const UpgradeP
     EXPECT_EQ(rig.Radio().Mode(), SimMode::Normal);
 }
 
-// The backup holds the radio's codeplug as it was before the run.
+// The backup holds the radio's codeplug as it was before the run, over every
+// address the run writes, and the byte at the tag address.
 void ExpectBackupOfRadio(UpgradeRig& rig, const UpgradeResult& result, uint32_t length)
 {
     ASSERT_EQ(rig.Backups().size(), 1u);
@@ -107,6 +118,7 @@ void ExpectBackupOfRadio(UpgradeRig& rig, const UpgradeResult& result, uint32_t 
     EXPECT_EQ(backup.kind, EepromBackupKind::Backup);
     EXPECT_EQ(backup.start, 0u);
     EXPECT_EQ(backup.bytes, std::vector<uint8_t>(rig.eepromBefore.begin(), rig.eepromBefore.begin() + length));
+    EXPECT_EQ(backup.moreRuns, (std::vector<EepromRun>{{kTagByteAddress, {rig.eepromBefore[kTagByteAddress]}}}));
     const auto& items = rig.Radio().State().items;
     EXPECT_EQ(backup.modelNumber, std::string(items[0].value.begin(), items[0].value.end()));
     EXPECT_EQ(backup.serialNumber, std::string(items[1].value.begin(), items[1].value.end()));
@@ -146,10 +158,12 @@ TEST(UpgradeProcedure, OlderReleasesAreConvertedAndMigrated)
         SCOPED_TRACE(c.profile);
         UpgradeRig rig(c.profile);
         const uint32_t hw = ReadBigEndian16(rig.eepromBefore, 0);
-        const uint32_t length = hw + ReadBigEndian16(rig.eepromBefore, hw + 5) + 3;
+        const uint32_t read = hw + ReadBigEndian16(rig.eepromBefore, hw + 5) + 3;
+        const size_t written =
+            ExpectedUpgradedImage(rig.eepromBefore, kFull, c.modelRow, rig.settings.programFolder).size();
         const UpgradeResult result = rig.Run();
         ExpectUpgraded(rig, result, kFull, c.modelRow);
-        ExpectBackupOfRadio(rig, result, length);
+        ExpectBackupOfRadio(rig, result, std::max<uint32_t>(read, static_cast<uint32_t>(written)));
     }
 }
 
@@ -167,10 +181,11 @@ TEST(UpgradeProcedure, ProgressWindowFollowsTheSteps)
             p.first == WM_PROGRESS_HIDEBAR)
             own.push_back(p);
     }
+    // The backup is read (20130) before the bootcode download.
     const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-        {WM_PROGRESS_OPEN, 3},     {WM_PROGRESS_TEXT, 20143}, {WM_PROGRESS_TEXT, 20127}, {WM_PROGRESS_TEXT, 20130},
-        {WM_PROGRESS_TEXT, 20131}, {WM_PROGRESS_TEXT, 20129}, {WM_PROGRESS_HIDEBAR, 0},  {WM_PROGRESS_TEXT, 20128},
-        {WM_PROGRESS_TEXT, 20135}, {WM_PROGRESS_HIDEBAR, 0},  {WM_PROGRESS_CLOSE, 0},
+        {WM_PROGRESS_OPEN, 3},     {WM_PROGRESS_TEXT, 20143}, {WM_PROGRESS_TEXT, 20130}, {WM_PROGRESS_TEXT, 20127},
+        {WM_PROGRESS_TEXT, 20130}, {WM_PROGRESS_TEXT, 20131}, {WM_PROGRESS_TEXT, 20129}, {WM_PROGRESS_HIDEBAR, 0},
+        {WM_PROGRESS_TEXT, 20128}, {WM_PROGRESS_TEXT, 20135}, {WM_PROGRESS_HIDEBAR, 0},  {WM_PROGRESS_CLOSE, 0},
     };
     EXPECT_EQ(own, expected);
     // Positions 1, 2 and 3 come before the bootcode download; the read's

@@ -1,5 +1,6 @@
 #include "upgrade/UpgradeRig.h"
 
+#include "codeplug/CodeplugLayout.h"
 #include "data/ModelTable.h"
 #include "flash/FirmwareImage.h"
 #include "images/Export.h"
@@ -129,7 +130,7 @@ bool UpgradeRig::FlashHoldsFirmware()
 uint8_t UpgradeRig::ExpectedTag() const
 {
     TagByteSource tags(*hooks.tagSeed);
-    return tags.Next();
+    return tags.NextDifferentFrom(eepromBefore[kTagByteAddress]);
 }
 
 Request DecodeRadioRequest(const std::vector<uint8_t>& message)

@@ -45,6 +45,8 @@ public:
     // True when the radio's flash holds exactly the folder's firmware.
     bool FlashHoldsFirmware();
     bool FlashUntouched() { return Radio().State().flash.IsErased() || flashBefore == Radio().State().flash.Pages(); }
+    // The tag byte the run writes: the seed's first byte that differs from the
+    // radio's byte before the run.
     uint8_t ExpectedTag() const;
     // Something that happens at the bench when the operator answers a message.
     void OnOperatorAnswer(OperatorActionListener listener)

@@ -194,6 +194,21 @@ std::function<void(UpgradeRig&)> Plan(UpgradePlan plan)
 
 constexpr uint32_t kPhase12Marker = kPhase12MarkerAddress;
 
+// The address of the checksum of the application block a directory entry
+// names, in the radio's EEPROM (old layout).
+uint32_t BlockChecksumAddress(UpgradeRig& rig, int entry)
+{
+    const std::vector<uint8_t>& e = rig.Eeprom();
+    const uint32_t hw = ReadBigEndian16(e, 0);
+    const uint32_t block = ReadBigEndian16(e, ReadBigEndian16(e, hw + 9) + 2u * entry);
+    return block + kBlockRecordsOffset + ReadBigEndian16(e, block + 1) * e[block + 3];
+}
+
+std::function<void(UpgradeRig&)> FailureNote(const std::string& text)
+{
+    return [text](UpgradeRig& rig) { EXPECT_EQ(rig.feedback.FailureNotes(), std::vector<std::string>{text}); };
+}
+
 TEST(UpgradeScenarios, NormalModeChecksStopTheRunBeforeTheBootcode)
 {
     const Scenario scenarios[] = {
@@ -236,14 +251,21 @@ TEST(UpgradeScenarios, NormalModeChecksStopTheRunBeforeTheBootcode)
          .messages = {20146},
          .left = Left::Untouched},
         // A failed write of the marker or the tag byte fails the step.
+        // Everything the run will write is saved before its first write.
         {.name = "marker write refused",
          .faults = RefusedRequest("phase12-r2", WriteAt(kPhase12Marker)),
          .messages = {20146},
-         .left = Left::Untouched},
+         .left = Left::Untouched,
+         .backup = true},
         {.name = "tag byte write refused",
          .faults = RefusedRequest("phase12-r2", WriteAt(kTagByteAddress)),
          .messages = {20146},
-         .left = Left::MarkerOnly},
+         .left = Left::MarkerOnly,
+         .backup = true},
+        {.name = "backup read refused",
+         .faults = RefusedRequest("phase12-r2", ReadAt(60)),
+         .messages = {20146},
+         .left = Left::Untouched},
     };
     for (const Scenario& s : scenarios)
         CheckScenario(s);
@@ -258,6 +280,7 @@ TEST(UpgradeScenarios, BootstrapPromptAndBootcodeDownload)
          .outcome = UpgradeOutcome::Cancelled,
          .messages = {20133},
          .left = Left::TagOnly,
+         .backup = true,
          .check =
              [](UpgradeRig& rig) {
                  EXPECT_EQ(ResetCount(rig), 1);
@@ -269,6 +292,7 @@ TEST(UpgradeScenarios, BootstrapPromptAndBootcodeDownload)
          .outcome = UpgradeOutcome::Cancelled,
          .messages = {20133},
          .left = Left::TagOnly,
+         .backup = true,
          .check = [](UpgradeRig& rig) { EXPECT_EQ(ResetCount(rig), 0); }},
         {.name = "first download fails, second works",
          .faults = Fault("wrongecho@block:3"),
@@ -280,11 +304,13 @@ TEST(UpgradeScenarios, BootstrapPromptAndBootcodeDownload)
         {.name = "second download fails too",
          .faults = Fault("wrongecho@block:*"),
          .messages = {20133, 20125, 20153, 20125, 20146},
-         .left = Left::MarkerAndTag},
+         .left = Left::MarkerAndTag,
+         .backup = true},
+        // Found before anything is written.
         {.name = "flash rate without a bootcode",
          .setup = [](UpgradeRig& rig) { rig.settings.flashRate = 57600; },
-         .messages = {20133, 20109, 20153, 20109, 20146},
-         .left = Left::MarkerAndTag},
+         .messages = {20109, 20146},
+         .left = Left::Untouched},
         {.name = "loader does not see the inverted marker",
          .setup =
              [](UpgradeRig& rig) {
@@ -294,7 +320,8 @@ TEST(UpgradeScenarios, BootstrapPromptAndBootcodeDownload)
                  });
              },
          .messages = {20133, 20146},
-         .left = Left::TagOnly},
+         .left = Left::TagOnly,
+         .backup = true},
     };
     for (const Scenario& s : scenarios)
         CheckScenario(s);
@@ -303,30 +330,53 @@ TEST(UpgradeScenarios, BootstrapPromptAndBootcodeDownload)
 TEST(UpgradeScenarios, LoaderModeFailuresKeepABackup)
 {
     const Scenario scenarios[] = {
+        // Found before anything is written.
         {.name = "EEPROM data file missing",
          .setup =
              [](UpgradeRig& rig) { std::filesystem::remove(rig.program.folder.File(ModelTableRow(0).eepromDataFile)); },
-         .messages = {20133, 20152, 20146},
-         .backup = true},
+         .messages = {20152, 20146},
+         .left = Left::Untouched},
         {.name = "EEPROM data file shorter than 723 bytes",
          .setup =
              [](UpgradeRig& rig) {
                  std::filesystem::resize_file(rig.program.folder.File(ModelTableRow(0).eepromDataFile), 722);
              },
-         .messages = {20133, 20152, 20146},
-         .backup = true},
+         .messages = {20152, 20146},
+         .left = Left::Untouched},
+        // The codeplug steps run on the image read for the backup: a codeplug
+        // they refuse stops the run before anything is written, with the reason.
         {.name = "conversion refuses the old codeplug",
          .setup =
              [](UpgradeRig& rig) {
                  const uint32_t directory = ReadBigEndian16(rig.Eeprom(), 512 + 9);
                  SetWord(rig, directory, 31);
              },
-         .messages = {20133, 20146},
-         .backup = true},
+         .messages = {20146},
+         .left = Left::Untouched,
+         .check = FailureNote("The radio's application codeplug cannot be converted: its directory does not hold 32 "
+                              "entries. Nothing was written to the radio.")},
         {.name = "migration refuses the radio's tuning length",
          .setup = [](UpgradeRig& rig) { rig.Eeprom()[22] = 200; },
-         .messages = {20133, 20146},
-         .backup = true},
+         .messages = {20146},
+         .left = Left::Untouched,
+         .check = FailureNote("The radio's hardware codeplug cannot be migrated: the radio's tuning data length runs "
+                              "past its tuning block. Nothing was written to the radio.")},
+        // Carried over as read, and named to the operator.
+        {.name = "unedited block with a wrong checksum",
+         .setup = [](UpgradeRig& rig) { rig.Eeprom()[BlockChecksumAddress(rig, 9)] ^= 0x01; },
+         .outcome = UpgradeOutcome::Succeeded,
+         .messages = {20133, 20154},
+         .left = Left::Upgraded,
+         .flash = Flash::Firmware,
+         .backup = true,
+         .check =
+             [](UpgradeRig& rig) {
+                 const auto notes = rig.feedback.Notes();
+                 EXPECT_NE(std::find(notes.begin(), notes.end(),
+                                     "Block 9 of the radio's application codeplug has a wrong checksum and was "
+                                     "carried over as read."),
+                           notes.end());
+             }},
         {.name = "marker restore refused",
          .faults = RefusedRequest("phase12-r2", WriteAt(kPhase3MarkerAddress)),
          .messages = {20133, 20146},
@@ -354,6 +404,22 @@ TEST(UpgradeScenarios, LoaderModeFailuresKeepABackup)
          .left = Left::Upgraded,
          .flash = Flash::Firmware,
          .backup = true},
+        // A radio never upgraded, swapped in at the Retry, holds at the tag
+        // address the byte the first radio held before the run: the tag differs.
+        {.name = "EEPROM write fails, Retry finds a twin radio never upgraded",
+         .faults = PowerLostAt("phase12-r2", WriteAt(60)),
+         .setup =
+             [](UpgradeRig& rig) {
+                 rig.Eeprom()[kTagByteAddress] = TagByteSource(*rig.hooks.tagSeed).Next();
+                 rig.OnOperatorAnswer([&rig](uint32_t id, int) {
+                     if (id == 20159) rig.Eeprom() = rig.eepromBefore;
+                 });
+             },
+         .answers = {1, 1, 0},
+         .messages = {20133, 20158, 20159, 20158, 20146},
+         .left = Left::Untouched,
+         .backup = true,
+         .tagIsOurs = false},
         {.name = "flashing fails, Retry finds another radio",
          .faults = PowerLostAt("phase12-r2", WriteAt(kSimFlashBit + 32), 0, ",tag@boot:2"),
          .answers = {1, 1, 0},
@@ -385,14 +451,16 @@ TEST(UpgradeScenarios, PlansTheTablesDoNotGive)
          .outcome = UpgradeOutcome::Succeeded,
          .messages = {20133, 20154},
          .left = Left::TagOnly,
-         .flash = Flash::Firmware},
+         .flash = Flash::Firmware,
+         .backup = true},
         {.name = "firmware only, Phase 3 radio",
          .profile = "default",
          .setup = Plan({1, 0, 0, 1}),
          .outcome = UpgradeOutcome::Succeeded,
          .messages = {20133, 20154},
          .left = Left::TagOnly,
-         .flash = Flash::Firmware},
+         .flash = Flash::Firmware,
+         .backup = true},
     };
     for (const Scenario& s : scenarios)
         CheckScenario(s);
@@ -407,18 +475,22 @@ TEST(UpgradeScenarios, PowerLostAtEachStep)
         {.name = "battery", .faults = Fault("power@msg:1"), .messages = {20148}, .left = Left::Untouched},
         {.name = "lookup", .faults = Fault("power@msg:2"), .messages = {20147}, .left = Left::Untouched},
         {.name = "length word", .faults = PowerLostAt(p, ReadAt(0)), .messages = {20146}, .left = Left::Untouched},
+        {.name = "backup read", .faults = PowerLostAt(p, ReadAt(60)), .messages = {20146}, .left = Left::Untouched},
         {.name = "marker read",
          .faults = PowerLostAt(p, ReadAt(kPhase12Marker)),
          .messages = {20146},
-         .left = Left::Untouched},
+         .left = Left::Untouched,
+         .backup = true},
         {.name = "marker write",
          .faults = PowerLostAt(p, WriteAt(kPhase12Marker)),
          .messages = {20146},
-         .left = Left::Untouched},
+         .left = Left::Untouched,
+         .backup = true},
         {.name = "tag byte write",
          .faults = PowerLostAt(p, WriteAt(kTagByteAddress)),
          .messages = {20146},
-         .left = Left::MarkerOnly},
+         .left = Left::MarkerOnly,
+         .backup = true},
         // The operator reconnects the battery at 20153; the second download works.
         {.name = "bootcode download",
          .faults = Fault("power@block:2"),
@@ -429,8 +501,9 @@ TEST(UpgradeScenarios, PowerLostAtEachStep)
          .backup = true},
         {.name = "loader's marker check",
          .faults = PowerLostAt(p, ReadAt(kPhase12Marker), 1),
-         .messages = {20133, 20146}},
-        {.name = "EEPROM read", .faults = PowerLostAt(p, ReadAt(60)), .messages = {20133, 20146}},
+         .messages = {20133, 20146},
+         .backup = true},
+        {.name = "EEPROM read", .faults = PowerLostAt(p, ReadAt(60), 1), .messages = {20133, 20146}, .backup = true},
         {.name = "marker restore",
          .faults = PowerLostAt(p, WriteAt(kPhase3MarkerAddress)),
          .messages = {20133, 20146},

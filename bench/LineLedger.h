@@ -182,6 +182,8 @@ public:
         return n;
     }
     void WaitForActivity(uint32_t maxMs) override { m_inner->WaitForActivity(maxMs); }
+    PortFacts Facts() const override { return m_inner->Facts(); }
+    std::vector<std::string> TakeNotes() override { return m_inner->TakeNotes(); }
 
 private:
     std::unique_ptr<SerialDevice> m_inner;
@@ -223,12 +225,15 @@ public:
     {
         if (message == WM_PROGRESS_TEXT) Mark(wParam);
     }
-    int ShowMessageBox(int, uint32_t id) override
+    int ShowMessageBox(int kind, uint32_t id) override
     {
         Mark(id);
+        // Error boxes and the bootcode retry notice mean a step failed on the way.
+        if (kind == kMsgError || kind == kMsgErrorRetryCancel || id == 20153) ++m_failedSteps;
         return 1;
     }
-    void ShowPortOpenFailure(const std::string&, const std::string&) override {}
+    void ShowPortOpenFailure(const std::string&, const OpenResult&) override { ++m_failedSteps; }
+    int FailedSteps() const { return m_failedSteps; }
 
 private:
     void Mark(uint32_t id)
@@ -238,6 +243,7 @@ private:
     }
     LineLedger& m_ledger;
     std::map<uint32_t, std::string> m_phases;
+    int m_failedSteps = 0;
 };
 
 } // namespace vantrel

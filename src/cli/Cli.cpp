@@ -3,8 +3,10 @@
 #include "cli/BuildInfo.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
+#include "cli/Interruption.h"
 #include "data/ModelTable.h"
 #include "flash/CodeplugWriter.h"
+#include "platform/StopRequest.h"
 
 #include <CLI/CLI.hpp>
 #include <string>
@@ -52,6 +54,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     sim->add_option("--sim-fault", options.simFaults, "fault to inject, e.g. nak@3 (repeatable)");
     sim->add_option("--sim-state", options.simState, "keep the simulated radio's state in FILE");
     sim->add_flag("--sim-realtime", options.simRealTime, "run the simulated radio in real time");
+    sim->add_option("--sim-adapter", options.simAdapter,
+                    "reach the simulated radio through: native (default), usb (low-latency capable), usb-default "
+                    "(keeps its 16 ms latency timer); optionally :jitter=MICROSECONDS");
 
     auto* info = app.add_subcommand("info", "read the connected radio's identity and versions");
     info->add_flag("--json", options.json, "print one JSON object");
@@ -62,6 +67,8 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     regionSet->add_option("REGION", regionValue, "a region name or 0-4, 255")->required();
     auto* ports = app.add_subcommand("ports", "list the serial devices of this machine");
     ports->add_flag("--json", options.json, "print one JSON object");
+    auto* cableCheck = app.add_subcommand(
+        "cable-check", "check the programming cable and flash adapter (radio switched off): echo, round trip, latency");
     auto* exportCommand =
         app.add_subcommand("export", "turn the S-record sources of the program folder into binary image files");
     std::string exportWhat;
@@ -156,11 +163,13 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     }
 
     if (!session.Start()) return session.Conclude(kExitUsage);
+    const ScopedStopSignals stopSignals;
     int status = kExitFailed;
     if (info->parsed()) status = RunInfoCommand(session);
     else if (regionSet->parsed()) status = RunRegionSetCommand(session, regionValue);
     else if (region->parsed()) status = RunRegionGetCommand(session);
     else if (ports->parsed()) status = RunPortsCommand(session);
+    else if (cableCheck->parsed()) status = RunCableCheckCommand(session);
     else if (exportCommand->parsed()) status = RunExportCommand(session, exportWhat);
     else if (upgrade->parsed()) status = RunUpgradeCommand(session, selectedFirmware);
     else if (recover->parsed()) status = RunRecoverCommand(session, recoverBackup, recoverFirmware);
@@ -169,6 +178,11 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     else if (patch->parsed()) status = RunPatchCommand(session, false);
     else if (unpatch->parsed()) status = RunPatchCommand(session, true);
     if (!session.Finish() && status == kExitOk) status = kExitFailed;
+    if (StopRequested() && status != kExitInterrupted) {
+        std::fprintf(err, "Interrupted: stopped between two requests to the radio; the port is closed. What was "
+                          "written before the stop stays in the radio; a backup saved on the way is named above.\n");
+        status = kExitInterrupted;
+    }
     return session.Conclude(status);
 }
 

@@ -122,6 +122,15 @@ bool CliSession::Start()
         return false;
     }
     if (!m_options.simState.empty()) m_sim->SetStateFile(m_options.simState);
+    if (!m_options.simAdapter.empty()) {
+        bool usb = false;
+        SimUsbAdapter adapter;
+        if (!ParseSimAdapter(m_options.simAdapter, usb, adapter, error)) {
+            std::fprintf(m_err, "Error: --sim-adapter: %s\n", error.c_str());
+            return false;
+        }
+        m_sim->SetAdapter(usb ? std::optional<SimUsbAdapter>(adapter) : std::nullopt);
+    }
     if (!m_options.simProfile.empty() && m_simulated) {
         const std::string target = "sim:" + m_options.simProfile;
         m_router.SetSlotTarget(m_portIndex, target);

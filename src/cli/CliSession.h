@@ -28,6 +28,7 @@ struct CliOptions {
     std::string simProfile;
     std::vector<std::string> simFaults;
     std::string simState;
+    std::string simAdapter; // native, usb, usb-default[:jitter=US]
     bool simRealTime = false;
     std::string events;  // --events FILE, or "-" for standard output
     bool json = false;   // info, region, ports print one JSON object

@@ -14,6 +14,8 @@ int RunRegionGetCommand(CliSession& session);
 // value: one of the six region names (any case) or 0-4 / 255.
 int RunRegionSetCommand(CliSession& session, const std::string& value);
 int RunPortsCommand(CliSession& session);
+// Echo, round trip and latency mode of the cable at 9600, 2400 and the flash rate, the radio off.
+int RunCableCheckCommand(CliSession& session);
 // what: firmware, codeplugs, bootcodes or all; the sources and outputs are in the program folder.
 int RunExportCommand(CliSession& session, const std::string& what);
 

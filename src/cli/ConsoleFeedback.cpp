@@ -2,6 +2,7 @@
 
 #include "cli/OutputText.h"
 #include "link/StringTable.h"
+#include "platform/StopRequest.h"
 
 #include <cstring>
 
@@ -111,7 +112,11 @@ int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
     int answer = 1;
     if (kind == kMsgWarningOkCancel || kind == kMsgErrorRetryCancel) {
         const bool retry = kind == kMsgErrorRetryCancel;
-        if (m_options.interactive) {
+        if (StopRequested()) {
+            // Stopping: every question is answered the way that ends the run.
+            answer = 0;
+            std::fprintf(m_out, "(Cancel: interrupted)\n");
+        } else if (m_options.interactive) {
             answer = AskYesNo(retry ? "Retry? [Y/n]" : "Continue (OK)? [Y/n]") ? 1 : 0;
         } else if (retry) {
             answer = m_retriesLeft > 0 ? 1 : 0;
@@ -126,22 +131,22 @@ int ConsoleFeedback::ShowMessageBox(int kind, uint32_t id)
     return answer;
 }
 
-void ConsoleFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
+void ConsoleFeedback::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
     ClearBarLine();
     const std::string shownName = m_portLabel ? m_portLabel(portName) : portName;
     // Appended rather than concatenated: GCC 12's -Wrestrict misfires on
     // literal + temporary string at -O3 (the MinGW build treats it as an error).
     std::string headline = "Error: ";
-    headline += TerminalText(PortOpenFailureText(shownName));
+    headline += TerminalText(PortOpenFailureText(shownName, failure.error));
     PrintLine(m_err, headline);
-    if (!detail.empty()) {
+    if (!failure.message.empty()) {
         std::string shownDetail = "(";
-        shownDetail += TerminalText(detail);
+        shownDetail += TerminalText(failure.message);
         shownDetail += ")";
         PrintLine(m_err, shownDetail);
     }
-    m_lastErrorId = 20001;
+    m_lastErrorId = PortOpenFailureId(failure.error);
 }
 
 void ConsoleFeedback::ShowNote(const std::string& text)

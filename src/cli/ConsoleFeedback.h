@@ -29,7 +29,7 @@ public:
 
     void SendProgress(uint32_t message, uint32_t wParam) override;
     int ShowMessageBox(int kind, uint32_t id) override;
-    void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
+    void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) override;
     void ShowNote(const std::string& text) override;
     void ShowFailureNote(const std::string& text) override;
 

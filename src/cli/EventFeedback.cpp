@@ -8,8 +8,6 @@
 namespace vantrel {
 namespace {
 
-constexpr uint32_t kIdPortOpenFailed = 20001;
-
 const char* KindName(int kind)
 {
     switch (kind) {
@@ -110,18 +108,18 @@ int EventFeedback::ShowMessageBox(int kind, uint32_t id)
     return answer;
 }
 
-void EventFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
+void EventFeedback::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
-    m_shown.ShowPortOpenFailure(portName, detail);
+    m_shown.ShowPortOpenFailure(portName, failure);
     const std::string shownName = m_portLabel ? m_portLabel(portName) : portName;
     JsonObject event;
     event.Text("event", "message")
-        .Number("id", kIdPortOpenFailed)
+        .Number("id", PortOpenFailureId(failure.error))
         .Number("kind", kMsgError)
         .Text("kindName", KindName(kMsgError))
-        .Text("text", PortOpenFailureText(shownName))
+        .Text("text", PortOpenFailureText(shownName, failure.error))
         .Text("port", shownName);
-    if (!detail.empty()) event.Text("note", detail);
+    if (!failure.message.empty()) event.Text("note", failure.message);
     Write(event.Str());
 }
 

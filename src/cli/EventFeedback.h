@@ -23,7 +23,7 @@ public:
 
     void SendProgress(uint32_t message, uint32_t wParam) override;
     int ShowMessageBox(int kind, uint32_t id) override;
-    void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
+    void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) override;
     void BackupSaved(const std::string& path) override;
     void BeginWaitCursor() override { m_shown.BeginWaitCursor(); }
     void EndWaitCursor() override { m_shown.EndWaitCursor(); }

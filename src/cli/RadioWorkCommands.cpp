@@ -1,9 +1,11 @@
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
+#include "cli/Interruption.h"
 #include "flash/CodeplugWriter.h"
 #include "operations/Patcher.h"
 #include "platform/Files.h"
+#include "platform/StopRequest.h"
 #include "upgrade/RecoverRadio.h"
 #include "upgrade/RestoreBackup.h"
 #include "upgrade/UpgradeProcedure.h"
@@ -20,7 +22,15 @@ int RunUpgradeCommand(CliSession& session, const std::string& selectedFirmware)
         settings.firmwarePath = selectedFirmware;
         settings.firmwareSelected = true;
     }
-    switch (RunUpgrade(settings).outcome) {
+    const UpgradeResult result = RunUpgrade(settings);
+    if (StopRequested()) {
+        std::fprintf(session.Err(), "Interrupted: stopped between two requests to the radio; the port is closed.\n%s\n",
+                     UpgradeStandingText(result.stage).c_str());
+        if (!result.backupPath.empty())
+            std::fprintf(session.Err(), "Backup of the radio's EEPROM data: %s\n", result.backupPath.c_str());
+        return kExitInterrupted;
+    }
+    switch (result.outcome) {
     case UpgradeOutcome::Succeeded:
         return kExitOk;
     case UpgradeOutcome::Cancelled:
@@ -81,4 +91,4 @@ int RunPatchCommand(CliSession& session, bool undo)
     return outcome == PatchOutcome::Done ? kExitOk : kExitFailed;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -3,6 +3,7 @@
 #include "link/Feedback.h"
 #include "link/SerialPort.h"
 #include "platform/Runtime.h"
+#include "platform/StopRequest.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,6 +27,8 @@ constexpr uint32_t kIdSyncFailed = 20122;
 constexpr uint32_t kIdDownloadFailed = 20123;
 constexpr uint32_t kIdNotInBootstrap = 20124;
 constexpr uint32_t kIdVerifyFailed = 20125;
+// Not a message: the operator stopped the run between two blocks.
+constexpr uint32_t kStopped = 1;
 
 } // namespace
 
@@ -75,7 +78,7 @@ bool CBootstrapLink::Download(const uint8_t* data, uint32_t length)
         return false;
     }
     if (const uint32_t failure = SendBlocks(data, length); failure != 0) {
-        ShowMessage(kMsgError, failure);
+        if (failure != kStopped) ShowMessage(kMsgError, failure);
         return false;
     }
     return true;
@@ -86,10 +89,14 @@ bool CBootstrapLink::DetectBootstrapMode()
     // The radio announces bootstrap mode with one break. A break that is still
     // there after a short pause is a line held low (a cable fault or a radio
     // without power), not the announcement.
+    // A USB adapter reports a held break only with its packets, once per
+    // latency period: a look of 2 ms would miss it. On such a port (only) the
+    // look is longer by the adapter's latency.
+    const uint32_t recheckMs = kBreakRecheckMs + m_port.Facts().ReceiveDelayMs();
     for (uint32_t attempt = 0; attempt < kDetectTries; ++attempt) {
         if (!m_port.WaitForError(kLineErrorBreak, kBreakWaitMs)) continue;
         CurrentClock().Sleep(kBreakPauseMs);
-        if (!m_port.WaitForError(kLineErrorBreak, kBreakRecheckMs)) return true;
+        if (!m_port.WaitForError(kLineErrorBreak, recheckMs)) return true;
     }
     return false;
 }
@@ -108,6 +115,7 @@ uint32_t CBootstrapLink::SendBlocks(const uint8_t* data, uint32_t length)
 {
     uint32_t done = 0;
     for (uint32_t offset = 0; offset < length; offset += kBootcodeBlock) {
+        if (StopRequested()) return kStopped;
         uint8_t block[kBootcodeBlock];
         std::fill(std::begin(block), std::end(block), kBootcodePadding);
         std::memcpy(block, data + offset, std::min(kBootcodeBlock, length - offset));

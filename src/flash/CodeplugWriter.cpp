@@ -230,7 +230,7 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
         m_ok = portOpen;
         if (!portOpen) {
             CurrentFeedback().ShowPortOpenFailure(PortNameFromIndex(m_options.portIndex),
-                                                  connection.Port().LastOpenError().message);
+                                                  connection.Port().LastOpenError());
         }
 
         SendProgress(WM_PROGRESS_OPEN, kProgressSteps);

@@ -1,8 +1,8 @@
 #include "link/Feedback.h"
 
-#include <map>
-
 #include "link/StringTable.h"
+
+#include <map>
 
 namespace vantrel {
 namespace {
@@ -17,22 +17,35 @@ std::map<int, OperatorActionListener>& Listeners()
 }
 int g_nextListener = 1;
 
-}  // namespace
+} // namespace
 
-Feedback& CurrentFeedback() { return *g_feedback; }
+Feedback& CurrentFeedback()
+{
+    return *g_feedback;
+}
 
-ScopedFeedback::ScopedFeedback(Feedback& feedback) : m_prev(g_feedback) { g_feedback = &feedback; }
+ScopedFeedback::ScopedFeedback(Feedback& feedback) : m_prev(g_feedback)
+{
+    g_feedback = &feedback;
+}
 
-ScopedFeedback::~ScopedFeedback() { g_feedback = m_prev; }
+ScopedFeedback::~ScopedFeedback()
+{
+    g_feedback = m_prev;
+}
 
-void SendProgress(uint32_t message, uint32_t wParam) { g_feedback->SendProgress(message, wParam); }
+void SendProgress(uint32_t message, uint32_t wParam)
+{
+    g_feedback->SendProgress(message, wParam);
+}
 
 int ShowMessage(int kind, uint32_t id)
 {
     const int answer = g_feedback->ShowMessageBox(kind, id);
     // Copy first: a listener may remove itself.
     const auto listeners = Listeners();
-    for (const auto& entry : listeners) entry.second(id, answer);
+    for (const auto& entry : listeners)
+        entry.second(id, answer);
     return answer;
 }
 
@@ -43,7 +56,10 @@ int AddOperatorActionListener(OperatorActionListener listener)
     return handle;
 }
 
-void RemoveOperatorActionListener(int handle) { Listeners().erase(handle); }
+void RemoveOperatorActionListener(int handle)
+{
+    Listeners().erase(handle);
+}
 
 std::string Feedback::RecoveryHint(RecoveryWay way, const std::string& backupPath) const
 {
@@ -57,12 +73,24 @@ void ShowRecoveryHint(RecoveryWay way, const std::string& backupPath)
     feedback.ShowNote(feedback.RecoveryHint(way, backupPath));
 }
 
-std::string PortOpenFailureText(const std::string& portName)
+uint32_t PortOpenFailureId(OpenError cause)
 {
-    std::string text = LoadMessageText(20001);
+    switch (cause) {
+    case OpenError::NoSuchDevice:
+        return 20270;
+    case OpenError::PermissionDenied:
+        return 20271;
+    default:
+        return 20001;
+    }
+}
+
+std::string PortOpenFailureText(const std::string& portName, OpenError cause)
+{
+    std::string text = LoadMessageText(PortOpenFailureId(cause));
     const auto pos = text.find("%s");
     if (pos != std::string::npos) text.replace(pos, 2, portName);
     return text;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

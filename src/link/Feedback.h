@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SerialDevice.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -9,8 +11,8 @@ namespace vantrel {
 // Progress messages the operations send to the progress window (wParam below).
 enum ProgressMessage : uint32_t {
     WM_PROGRESS_OPEN = 0x8000,  // range maximum; opens the window (ignored while open)
-    WM_PROGRESS_RANGE = 0x8001,  // range maximum; position back to 0
-    WM_PROGRESS_POS = 0x8002,  // position
+    WM_PROGRESS_RANGE = 0x8001, // range maximum; position back to 0
+    WM_PROGRESS_POS = 0x8002,   // position
     WM_PROGRESS_TEXT = 0x8003,  // string id of the status line
     WM_PROGRESS_CLOSE = 0x8004,
     WM_PROGRESS_SHOWBAR = 0x8005,
@@ -19,11 +21,11 @@ enum ProgressMessage : uint32_t {
 
 // Message-box kinds of ShowMessage.
 enum MessageKind : int {
-    kMsgError = 1,  // "Error", stop icon, OK
-    kMsgInformation = 2,  // title, information icon, OK
-    kMsgWarning = 3,  // title, exclamation, OK
+    kMsgError = 1,            // "Error", stop icon, OK
+    kMsgInformation = 2,      // title, information icon, OK
+    kMsgWarning = 3,          // title, exclamation, OK
     kMsgWarningOkCancel = 4,  // title, exclamation, OK and Cancel
-    kMsgErrorRetryCancel = 5,  // "Error", stop icon, Retry and Cancel
+    kMsgErrorRetryCancel = 5, // "Error", stop icon, Retry and Cancel
 };
 
 // How a radio left behind by a failed run is brought back.
@@ -44,9 +46,10 @@ public:
     // operator pressed Cancel, otherwise 1. Operations call the free function
     // ShowMessage below, never this directly.
     virtual int ShowMessageBox(int kind, uint32_t id) = 0;
-    // The separate port-open failure box (text 20001 with the port name).
-    // detail is the platform's reason, for front ends that can show it.
-    virtual void ShowPortOpenFailure(const std::string& portName, const std::string& detail) = 0;
+    // The separate port-open failure box: a headline that names the cause
+    // (PortOpenFailureText), and the platform's reason (failure.message) for
+    // front ends that can show it.
+    virtual void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) = 0;
     // A file that keeps what a run is about to overwrite in a radio (an EEPROM
     // backup, undo data) was saved; the operator is told where by a note too.
     virtual void BackupSaved(const std::string& /*path*/) {}
@@ -67,7 +70,7 @@ class SilentFeedback final : public Feedback {
 public:
     void SendProgress(uint32_t, uint32_t) override {}
     int ShowMessageBox(int, uint32_t) override { return 1; }
-    void ShowPortOpenFailure(const std::string&, const std::string&) override {}
+    void ShowPortOpenFailure(const std::string&, const OpenResult&) override {}
 };
 
 Feedback& CurrentFeedback();
@@ -101,7 +104,9 @@ void RemoveOperatorActionListener(int handle);
 // Tells the operator, as a note, how to bring the radio back.
 void ShowRecoveryHint(RecoveryWay way, const std::string& backupPath);
 
-// Text 20001 with the port name in place of %s.
-std::string PortOpenFailureText(const std::string& portName);
+// The headline of a port-open failure: no such device and a refused permission
+// have their own; a port in use, or any other cause, the classic 20001.
+uint32_t PortOpenFailureId(OpenError cause);
+std::string PortOpenFailureText(const std::string& portName, OpenError cause);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -5,6 +5,7 @@
 
 #include "link/Feedback.h"
 #include "link/RadioLink.h"
+#include "link/Trace.h"
 #include "platform/Runtime.h"
 
 namespace vantrel {
@@ -57,9 +58,20 @@ bool RunTransaction(const CommandRule& rule, const uint8_t* payload, uint32_t le
     uint8_t* area = link.PayloadArea();
     bool done = false;
     for (uint32_t attempt = 0; attempt < rule.attempts; ++attempt) {
+        if (attempt != 0) {
+            std::string event = "request sent again, attempt ";
+            event += std::to_string(attempt + 1);
+            TraceEvent(event);
+        }
         link.Send(rule.opcode, payload, length);
         // Without a port every further attempt would only repeat "No serial port assigned."
-        if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort) return false;
+        if (link.Status() == LinkNoResponse || link.Status() == LinkNoPort || link.Status() == LinkStopped)
+            return false;
+        // The radio refused a request that reached it broken, as with a NAK.
+        if (link.Status() == LinkDisturbed) {
+            if (!rule.memory) break;
+            continue;
+        }
         Pause(rule.settleMs);
 
         uint8_t opcode = 0;

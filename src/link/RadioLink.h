@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "link/SerialPort.h"
 
@@ -16,6 +17,12 @@ enum LinkStatus : int32_t {
     LinkNotSupported = 6,
     LinkNoPort = 9,
     LinkRejected = 11,
+    // The request's echo came back with a byte more, fewer or changed: the
+    // radio answered something while the request was still going out (it had
+    // dropped a request the sender paused in), so it did not get it whole.
+    LinkDisturbed = 12,
+    // The operator stopped the run; nothing more is sent.
+    LinkStopped = 13,
 };
 
 constexpr uint32_t kReceiveBufferSize = 261;
@@ -39,6 +46,12 @@ public:
     uint8_t* PayloadArea() { return m_payload; }
 
 private:
+    // Reads the interface's echo of a request and compares it with what was sent.
+    int32_t SwallowEcho(const std::vector<uint8_t>& sent, uint32_t timeoutMs);
+    // Waits until the radio has had its say about a disturbed request, then
+    // leaves the receive queue empty.
+    void SettleLine();
+
     int32_t m_status = LinkOk;
     CSerialPort* m_port = nullptr;
     uint8_t m_opcode = 0;

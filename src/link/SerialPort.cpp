@@ -18,11 +18,6 @@ constexpr uint32_t kErrorPollMs = 5;
 constexpr uint32_t kErrorClearPollMs = 10;
 constexpr unsigned kPurgeAll = PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear;
 
-void TraceEvent(const std::string& text)
-{
-    if (LinkTrace* trace = CurrentTrace()) trace->Event(text);
-}
-
 void TraceBytes(bool sent, const uint8_t* bytes, uint32_t count)
 {
     if (count == 0) return;
@@ -91,6 +86,8 @@ bool CSerialPort::Open(const std::string& portName, uint32_t rate)
     }
     m_settings = settings;
     TraceEvent("open " + portName + " (" + deviceName + ") at " + std::to_string(rate) + " Bd");
+    for (const std::string& note : m_device->TakeNotes())
+        TraceEvent(note);
     return true;
 }
 
@@ -106,6 +103,11 @@ void CSerialPort::Close()
 }
 
 bool CSerialPort::IsOpen() const { return m_device && m_device->IsOpen(); }
+
+PortFacts CSerialPort::Facts() const
+{
+    return IsOpen() ? m_device->Facts() : PortFacts();
+}
 
 bool CSerialPort::SetBaudRate(uint32_t rate)
 {
@@ -201,7 +203,9 @@ bool CSerialPort::WaitUntil(const std::function<bool(const LineStatus&)>& condit
         if (pollSleepMs != 0) clock.Sleep(pollSleepMs);
         else m_device->WaitForActivity(remaining);
         const uint32_t elapsed = ElapsedTicks(start, clock.TickCount());
-        if (elapsed >= limitMs) return false;
+        // A program held up past the limit (a loaded machine) still takes
+        // what arrived meanwhile.
+        if (elapsed >= limitMs) return m_device->GetStatus(status) && condition(status);
         remaining = limitMs - elapsed;
     }
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/SerialDevice.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include "platform/SerialDevice.h"
 
 namespace vantrel {
 
@@ -31,6 +31,8 @@ public:
     // The device the port name reached at the last Open ("/dev/ttyUSB0", "sim");
     // empty when no device is assigned to it.
     const std::string& DeviceName() const { return m_deviceName; }
+    // What kind of port is open (a USB adapter delays what it receives).
+    PortFacts Facts() const;
 
     bool SetBaudRate(uint32_t rate);
     uint32_t GetBaudRate() const { return m_settings.baudRate; }
@@ -67,4 +69,4 @@ private:
 // "COM%1d" from a 0-based port index.
 std::string PortNameFromIndex(int portIndex);
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -125,6 +125,11 @@ constexpr StringEntry kStrings[] = {
     {20244, "The radio's current EEPROM data could not be read, so nothing was written."},
     {20245, "The radio's codeplug lengths are not valid; it may hold a codeplug that an earlier upgrade did not finish writing. Nothing was written to the radio."},
     {20246, "Recovering the radio..."},
+    {20270, "The serial port %s could not be opened.\nThere is no such device."},
+    {20271, "The serial port %s could not be opened.\nPermission to use it was denied."},
+    {20272, "To check the cable, connect the programming cable and the flash adapter to the PC, switch the radio OFF "
+            "and press the OK button."},
+    {20273, "The cable check is done. Switch the radio ON again."},
     {20290, "The radio refused the Regional ID read: it answered with a NAK or an unexpected reply."},
     {32771, "Retrieve Status Information from the connected Radio\nRadio Info"},
     {32772, "Upgrade the connected radio\nUpgrade connected radio"},

@@ -20,6 +20,11 @@ LinkTrace* CurrentTrace() { return g_trace; }
 
 void SetCurrentTrace(LinkTrace* trace) { g_trace = trace; }
 
+void TraceEvent(const std::string& text)
+{
+    if (g_trace) g_trace->Event(text);
+}
+
 FileTrace::~FileTrace() { Close(); }
 
 bool FileTrace::Open(const std::string& path)

@@ -19,4 +19,7 @@ public:
 LinkTrace* CurrentTrace();
 void SetCurrentTrace(LinkTrace* trace);
 
+// A line of context into the current trace, if there is one.
+void TraceEvent(const std::string& text);
+
 }  // namespace vantrel

@@ -32,7 +32,7 @@ constexpr uint32_t kIdNoUndoData = 20193;
 // What the patch tool needs to know of the radio before touching it.
 struct RadioIdentity {
     bool portOpen = false;
-    std::string portError;   // why the port did not open
+    OpenResult portError;    // why the port did not open
     bool answered = false;   // false: the radio could not be read at all
     std::string modelNumber; // empty when the radio does not give it
     std::string serialNumber;
@@ -68,7 +68,7 @@ RadioIdentity ReadRadioIdentity(int portIndex)
     RadioIdentity id;
     CRadioConnection connection(portIndex, kNormalRate, id.portOpen);
     if (!id.portOpen) {
-        id.portError = connection.Port().LastOpenError().message;
+        id.portError = connection.Port().LastOpenError();
         return id;
     }
     uint8_t length[2] = {};

@@ -69,7 +69,7 @@ RadioInfoResult ReadRadioInfo(int portIndex)
 
     CSerialPort port;
     if (!port.Open(portName, 9600)) {
-        feedback.ShowPortOpenFailure(portName, port.LastOpenError().message);
+        feedback.ShowPortOpenFailure(portName, port.LastOpenError());
         result.outcome = RadioInfoOutcome::PortOpenFailed;
         return result;
     }

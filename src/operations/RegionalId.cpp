@@ -24,7 +24,7 @@ public:
     explicit RegionTransaction(int portIndex) : m_name(PortNameFromIndex(portIndex))
     {
         if (!m_port.Open(m_name, kNormalRate)) {
-            CurrentFeedback().ShowPortOpenFailure(m_name, m_port.LastOpenError().message);
+            CurrentFeedback().ShowPortOpenFailure(m_name, m_port.LastOpenError());
             return;
         }
         m_open = true;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/PortFacts.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -105,6 +108,14 @@ public:
     // arrived, the transmit queue drained, a line error) or maxMs have passed.
     // This is how the port waits without spinning a core.
     virtual void WaitForActivity(uint32_t maxMs) = 0;
+
+    // What kind of port this is (see PortFacts); a native port unless a
+    // backend knows better.
+    virtual PortFacts Facts() const { return {}; }
+    // What the device found worth a line in the trace since it was opened (an
+    // adapter's latency mode, exclusive mode left behind by a killed program);
+    // taking them empties the list.
+    virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
 // Creates the device behind a port name ("COM1" … "COM4", a device path, "sim",

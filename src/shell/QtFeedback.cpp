@@ -160,10 +160,11 @@ int QtFeedback::ShowMessageBox(int kind, uint32_t id)
     return answer == QMessageBox::Cancel ? 0 : 1;
 }
 
-void QtFeedback::ShowPortOpenFailure(const std::string& portName, const std::string& detail)
+void QtFeedback::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
+    const std::string& detail = failure.message;
     const BoxStyle style{Text(20000), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok};
-    CRunBox box(style, QString::fromStdString(PortOpenFailureText(portName)), m_progress, m_frame.data(),
+    CRunBox box(style, QString::fromStdString(PortOpenFailureText(portName, failure.error)), m_progress, m_frame.data(),
                 m_frame ? Qt::WindowModal : Qt::ApplicationModal);
     // The platform's reason (missing device, permission) is what the operator
     // needs to fix it.

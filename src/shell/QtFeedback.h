@@ -25,7 +25,7 @@ public:
 
     void SendProgress(uint32_t message, uint32_t wParam) override;
     int ShowMessageBox(int kind, uint32_t id) override;
-    void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override;
+    void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;

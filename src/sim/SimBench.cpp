@@ -59,6 +59,7 @@ std::shared_ptr<SimLine> SimBench::LineFor(const std::string& target, std::strin
     auto radio = std::make_unique<SimRadio>(std::move(config));
     radio->SetFaults(m_faults);
     auto line = std::make_shared<SimLine>(m_clock, std::move(radio));
+    line->SetAdapter(m_adapter);
     m_operator.Watch(line);
     m_lines.emplace(key, line);
     return line;

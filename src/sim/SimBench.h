@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vantrel {
@@ -24,6 +25,8 @@ public:
     void SetFaults(const SimFaultPlan& plan) { m_faults = plan; }
     bool SetFaults(const std::string& text, std::string& error);
     void SetStateFile(const std::string& path) { m_statePath = path; }
+    // The USB adapter every radio made from now on is reached through; none by default.
+    void SetAdapter(const std::optional<SimUsbAdapter>& adapter) { m_adapter = adapter; }
     SimOperator& Operator() { return m_operator; }
 
     // The radio behind a target, made on first use. Null for an unknown
@@ -42,6 +45,7 @@ private:
     Clock& m_clock;
     SimFaultPlan m_faults;
     std::string m_statePath;
+    std::optional<SimUsbAdapter> m_adapter;
     SimOperator m_operator;
     std::map<std::string, std::shared_ptr<SimLine>> m_lines;
 };

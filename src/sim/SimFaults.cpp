@@ -12,7 +12,8 @@ struct KindName {
     // Events the kind may be tied to; the first is the default event of a bare number.
     std::vector<SimEvent> events;
     bool needsWhen;
-    SimFault byDefault; // used when no '@' is given and needsWhen is false
+    SimFault byDefault;      // used when no '@' is given and needsWhen is false
+    bool takesPause = false; // KIND:MS[:BYTE]
 };
 
 const std::vector<KindName>& Kinds()
@@ -34,6 +35,8 @@ const std::vector<KindName>& Kinds()
         {"power", K::PowerLoss, {E::Message, E::Block, E::Boot, E::Erase}, true, {}},
         {"tag", K::TagChange, {E::Message, E::Boot}, true, {}},
         {"noecho", K::NoEcho, {E::Message}, false, {K::NoEcho, E::Message, 0, kOpen}},
+        {"stall", K::Stall, {E::Message}, true, {}, true},
+        {"garble", K::Garble, {E::Byte}, true, {}},
     };
     return kinds;
 }
@@ -47,6 +50,10 @@ bool ParseNumber(std::string_view text, uint32_t& value)
 
 bool ParseRange(std::string_view text, SimFault& fault)
 {
+    if (const auto slash = text.find('/'); slash != std::string_view::npos) {
+        if (!ParseNumber(text.substr(slash + 1), fault.step) || fault.step == 0) return false;
+        text = text.substr(0, slash);
+    }
     if (text == "*") {
         fault.first = 1;
         fault.last = SimFault::kOpenEnd;
@@ -77,21 +84,49 @@ bool ParseEvent(std::string_view text, SimEvent& event)
         event = SimEvent::Boot;
     else if (text == "erase")
         event = SimEvent::Erase;
+    else if (text == "byte")
+        event = SimEvent::Byte;
     else
         return false;
     return true;
 }
 
+// The ":MS[:BYTE]" after a kind that takes a pause.
+bool ParsePause(std::string_view values, SimFault& fault)
+{
+    const auto colon = values.find(':');
+    if (!ParseNumber(values.substr(0, colon), fault.pauseMs) || fault.pauseMs == 0) return false;
+    fault.atByte = SimFault::kDefaultStallByte;
+    if (colon == std::string_view::npos) return true;
+    return ParseNumber(values.substr(colon + 1), fault.atByte) && fault.atByte != 0;
+}
+
 bool ParseOne(std::string_view item, SimFault& fault, std::string& error)
 {
     const auto at = item.find('@');
-    const std::string_view name = item.substr(0, at);
+    std::string_view name = item.substr(0, at);
+    const auto valueAt = name.find(':');
+    const bool hasValues = valueAt != std::string_view::npos;
+    const std::string_view values = hasValues ? name.substr(valueAt + 1) : std::string_view();
+    name = name.substr(0, valueAt);
     const KindName* kind = nullptr;
     for (const auto& k : Kinds()) {
         if (name == k.name) kind = &k;
     }
     if (!kind) {
         error = "unknown fault \"" + std::string(name) + "\"";
+        return false;
+    }
+    if (kind->takesPause != hasValues || (kind->takesPause && !ParsePause(values, fault))) {
+        error = "fault \"";
+        error += name;
+        if (kind->takesPause) {
+            error += "\" needs its pause: ";
+            error += name;
+            error += ":MS[:BYTE] with MS and BYTE from 1";
+        } else {
+            error += "\" takes no value";
+        }
         return false;
     }
     if (at == std::string_view::npos) {
@@ -103,6 +138,7 @@ bool ParseOne(std::string_view item, SimFault& fault, std::string& error)
         return true;
     }
     fault.kind = kind->kind;
+    fault.step = 1;
     std::string_view when = item.substr(at + 1);
     fault.event = kind->events.front();
     const auto colon = when.find(':');
@@ -127,7 +163,9 @@ bool ParseOne(std::string_view item, SimFault& fault, std::string& error)
         return false;
     }
     if (rangeGiven && !ParseRange(when, fault)) {
-        error = "bad count in \"" + std::string(item) + "\" (use N, N-M, N- or *; counts start at 1)";
+        error = "bad count in \"";
+        error += item;
+        error += "\" (use N, N-M, N- or *, optionally /STEP; counts start at 1)";
         return false;
     }
     return true;
@@ -135,12 +173,12 @@ bool ParseOne(std::string_view item, SimFault& fault, std::string& error)
 
 } // namespace
 
-bool SimFaultPlan::Hits(SimFaultKind kind, SimEvent event, uint32_t n) const
+const SimFault* SimFaultPlan::Find(SimFaultKind kind, SimEvent event, uint32_t n) const
 {
     for (const auto& f : m_faults) {
-        if (f.kind == kind && f.event == event && n >= f.first && n <= f.last) return true;
+        if (f.kind == kind && f.event == event && f.Covers(n)) return &f;
     }
-    return false;
+    return nullptr;
 }
 
 bool ParseSimFaults(const std::string& text, SimFaultPlan& plan, std::string& error)

@@ -36,7 +36,7 @@ void SimOperator::ReconnectPower(SimLine& line)
 
 void SimOperator::OnAnswer(uint32_t id, int answer)
 {
-    enum class Ask { Nothing, Bootstrap, Normal, AdapterOff } ask = Ask::Nothing;
+    enum class Ask { Nothing, Bootstrap, Normal, AdapterOff, RadioOff, RadioOn } ask = Ask::Nothing;
     switch (id) {
     case 20133:
         ask = answer != 0 ? Ask::Bootstrap : Ask::Nothing;
@@ -55,6 +55,12 @@ void SimOperator::OnAnswer(uint32_t id, int answer)
     case 20132:
         ask = Ask::AdapterOff;
         break;
+    case 20272:
+        ask = answer != 0 ? Ask::RadioOff : Ask::Nothing;
+        break;
+    case 20273:
+        ask = Ask::RadioOn;
+        break;
     default:
         break;
     }
@@ -66,6 +72,12 @@ void SimOperator::OnAnswer(uint32_t id, int answer)
         if (ask == Ask::AdapterOff) {
             line->Sync();
             line->Radio().SetAdapter(false);
+        } else if (ask == Ask::RadioOff || ask == Ask::RadioOn) {
+            line->Sync();
+            if (ask == Ask::RadioOff)
+                line->Radio().PowerOff();
+            else
+                line->Radio().PowerOn();
         } else if (m_habit == SimOperatorHabit::ForgetsAdapter) {
             ReconnectPower(*line);
         } else if (ask == Ask::Bootstrap) {

@@ -241,23 +241,37 @@ void SimRadio::Receive(uint8_t byte)
 void SimRadio::ReceiveFramed(uint8_t byte)
 {
     const uint64_t now = Now();
-    if ((!m_rx.empty() || m_discarding) && now - m_lastRxUs > m_timing.interByteGapUs) {
-        m_parser.Reset();
-        m_rx.clear();
-        m_discarding = false;
-    }
+    if ((!m_rx.empty() || m_discarding) && now - m_lastRxUs > m_timing.interByteGapUs) DropPartialRequest();
     m_lastRxUs = now;
-    if (m_discarding) return;
-    m_rx.push_back(byte);
-    if (m_rx.size() > kMaxMessage) {
-        // Too long for the radio's buffer: refuse it and ignore the rest.
-        m_discarding = true;
-        m_parser.Reset();
-        m_rx.clear();
-        Send(Nak());
-        return;
+    const uint32_t generation = ++m_rxGeneration;
+    if (!m_discarding) {
+        m_rx.push_back(byte);
+        if (m_rx.size() > kMaxMessage) {
+            // Too long for the radio's buffer: refuse it and ignore the rest.
+            m_discarding = true;
+            m_parser.Reset();
+            m_rx.clear();
+            Send(Nak());
+        } else if (m_parser.Feed(byte)) {
+            HandleMessage();
+        }
     }
-    if (m_parser.Feed(byte)) HandleMessage();
+    // The radio's own limit between two characters of one request.
+    if (!m_rx.empty() || m_discarding) {
+        m_line->Schedule(now + m_timing.interByteGapUs + 1, Guarded([this, generation] {
+                             if (generation == m_rxGeneration) DropPartialRequest();
+                         }));
+    }
+}
+
+void SimRadio::DropPartialRequest()
+{
+    const bool partial = !m_rx.empty();
+    m_parser.Reset();
+    m_rx.clear();
+    m_discarding = false;
+    // The sender fell silent within a request: refused, so that it is sent again.
+    if (partial && (m_state.mode == SimMode::Normal || m_state.mode == SimMode::Loader)) Send(Nak());
 }
 
 void SimRadio::HandleMessage()

@@ -115,6 +115,7 @@ private:
     void ChangeTag();
 
     void ReceiveFramed(uint8_t byte);
+    void DropPartialRequest();
     void HandleMessage();
     void Send(Answer answer);
     Answer Execute(uint8_t opcode, const std::vector<uint8_t>& payload);
@@ -150,6 +151,7 @@ private:
     MessageParser m_parser;
     std::vector<uint8_t> m_rx;
     uint64_t m_lastRxUs = 0;
+    uint32_t m_rxGeneration = 0; // bumps with every byte; the gap timer checks it
     bool m_discarding = false;
 
     // Bootstrap download.

@@ -64,7 +64,7 @@ struct SimTiming {
     uint32_t blockEchoUs = 1000;         // 8th byte of a block → its echo
     uint32_t downloadSilenceUs = 200000; // quiet time that ends a bootcode download
     uint32_t loaderStartUs = 5000;       // download complete → "P" at the flash rate
-    uint32_t interByteGapUs = 100000;    // a partial request is dropped after this gap
+    uint32_t interByteGapUs = 100000;    // a partial request is dropped and refused (NAK) after this gap
 };
 
 // A named radio: its state when it is first switched on, and its timing.

@@ -19,6 +19,10 @@ OpenResult SimSerialDevice::Open(const std::string& name)
     }
     m_open = true;
     m_limits = ReadLimits();
+    // As the real backend does: a USB adapter is asked for its low-latency mode.
+    m_line->RequestLowLatency();
+    if (const std::string note = AdapterNote(m_line->HostFacts()); m_line->FirstReport(note))
+        m_notes.push_back("simulated " + note);
     return result;
 }
 
@@ -104,10 +108,27 @@ int SimSerialDevice::Write(const uint8_t* buffer, uint32_t count)
     uint32_t written = 0;
     while (written < count) {
         written += m_line->HostWrite(buffer + written, count - written);
+        // A planned stall holds the host up, as a loaded machine does.
+        if (m_line->HostResumeUs() > m_line->ClockUs()) {
+            m_line->PassUntil(m_line->HostResumeUs());
+            continue;
+        }
         // A full transmit queue blocks until characters have gone out.
         if (written < count && !m_line->WaitUntil(~0ull)) break;
     }
     return static_cast<int>(written);
+}
+
+std::vector<std::string> SimSerialDevice::TakeNotes()
+{
+    std::vector<std::string> notes;
+    notes.swap(m_notes);
+    return notes;
+}
+
+PortFacts SimSerialDevice::Facts() const
+{
+    return m_open ? m_line->HostFacts() : PortFacts();
 }
 
 void SimSerialDevice::WaitForActivity(uint32_t maxMs)

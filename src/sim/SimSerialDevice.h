@@ -29,6 +29,8 @@ public:
     int Read(uint8_t* buffer, uint32_t count) override;
     int Write(const uint8_t* buffer, uint32_t count) override;
     void WaitForActivity(uint32_t maxMs) override;
+    PortFacts Facts() const override;
+    std::vector<std::string> TakeNotes() override;
 
     SimLine& Line() { return *m_line; }
 
@@ -36,6 +38,7 @@ private:
     std::shared_ptr<SimLine> m_line;
     bool m_open = false;
     ReadLimits m_limits;
+    std::vector<std::string> m_notes;
 };
 
 } // namespace vantrel

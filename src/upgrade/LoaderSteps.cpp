@@ -8,6 +8,7 @@
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
 #include "platform/Files.h"
+#include "platform/StopRequest.h"
 #include "upgrade/UpgradeLengths.h"
 
 #include <filesystem>
@@ -77,6 +78,8 @@ LoaderStart StartLoader(CFlashLoader& loader)
 {
     if (loader.LoadBootcode(true)) return LoaderStart::Ready;
     if (loader.cancelled) return LoaderStart::Cancelled;
+    // A stopped run asks the operator for nothing more.
+    if (StopRequested()) return LoaderStart::Failed;
     ShowMessage(kMsgWarning, kIdBootcodeRetry);
     return loader.LoadBootcode(false) ? LoaderStart::Ready : LoaderStart::Failed;
 }
@@ -123,7 +126,7 @@ bool WriteEepromWithRetries(CRadioConnection& connection, bool ok, const std::ve
                     written && WriteMemoryRange(run.bytes.data(), run.start, static_cast<uint32_t>(run.bytes.size()));
             if (written) return true;
         }
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
+        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
         ShowMessage(kMsgWarning, kIdRetryFlashing);
         connection.Detach();
         ok = loader.LoadBootcode(false);
@@ -136,7 +139,7 @@ bool FlashWithRetries(CFlashLoader& loader, bool ok, int portIndex, uint32_t fla
 {
     for (;;) {
         if (ok && loader.FlashFirmware()) return true;
-        if (ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
+        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) return false;
         ShowMessage(kMsgWarning, kIdRetryFlashing);
         ok = loader.LoadBootcode(false);
         if (ok && sameRadio) {

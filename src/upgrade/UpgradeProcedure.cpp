@@ -131,6 +131,7 @@ private:
     EepromBackup m_backup;             // who the radio is, then its EEPROM data
     std::string m_backupPath;
     uint32_t m_backupEnd = 0; // the backup holds addresses [0, m_backupEnd)
+    UpgradeStage m_stage = UpgradeStage::Checking;
     // An earlier upgrade has written the converted codeplug already: only the
     // firmware is left to do.
     bool m_firmwareOnly = false;
@@ -147,7 +148,13 @@ UpgradeResult CUpgradeRun::Run()
 
     {
         CRadioConnection normal(m_settings.portIndex, kNormalRate, m_ok);
-        if (!m_ok) ShowPortNotOpenedNote(normal.Port());
+        // Why the port did not open, before the run's own summary; the
+        // note says that nothing was sent.
+        if (!m_ok) {
+            CurrentFeedback().ShowPortOpenFailure(PortNameFromIndex(m_settings.portIndex),
+                                                  normal.Port().LastOpenError());
+            ShowPortNotOpenedNote(normal.Port());
+        }
         if (m_ok) CheckRadio(normal.Port());
         if (m_ok) ReadLengths();
         // Nothing is written until every file of the run has been checked
@@ -158,9 +165,10 @@ UpgradeResult CUpgradeRun::Run()
     }
     if (m_ok) {
         CurrentClock().Sleep(kBeforeBootcodeMs);
+        m_stage = UpgradeStage::Bootstrap;
         if (!DownloadBootcode()) {
             RestoreMarkerAfterCancel();
-            return {UpgradeOutcome::Cancelled, 0, m_backupPath};
+            return {UpgradeOutcome::Cancelled, 0, m_backupPath, UpgradeStage::Marked};
         }
     }
     if (m_ok) ReadImage();
@@ -169,6 +177,7 @@ UpgradeResult CUpgradeRun::Run()
         if (m_ok && m_firmwareOnly) RestoreMarker();
         if (m_ok && !m_firmwareOnly) MigrateImage();
         if (m_ok && WritesImage() && !m_firmwareOnly) {
+            m_stage = UpgradeStage::EepromWriting;
             const std::vector<EepromRun> image{
                 {0, std::vector<uint8_t>(m_image.begin(), m_image.begin() + m_imageLength)}};
             m_ok = WriteEepromWithRetries(loader, m_ok, image, *m_loader, m_settings.flashRate,
@@ -176,11 +185,13 @@ UpgradeResult CUpgradeRun::Run()
         }
     }
     if (m_ok && m_plan.firmware != 0) {
+        m_stage = UpgradeStage::Flashing;
         m_changing = true;
         m_ok = FlashWithRetries(*m_loader, m_ok, m_settings.portIndex, m_settings.flashRate,
                                 [this] { return IsSameRadio(); });
     }
     if (m_ok) m_ok = ResetAtFlashRate(m_settings.portIndex, m_settings.flashRate);
+    if (m_ok) m_stage = UpgradeStage::Done;
     return Finish();
 }
 
@@ -189,11 +200,11 @@ UpgradeResult CUpgradeRun::Finish()
     SendProgress(WM_PROGRESS_CLOSE);
     if (m_ok) {
         ShowMessage(kMsgInformation, kIdUpgradeDone);
-        return {UpgradeOutcome::Succeeded, 0, m_backupPath};
+        return {UpgradeOutcome::Succeeded, 0, m_backupPath, m_stage};
     }
     if (m_changing) PointToRecovery(m_backupPath);
     ShowMessage(kMsgError, kIdUpgradeFailed + static_cast<uint32_t>(m_errorIndex));
-    return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath};
+    return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath, m_stage};
 }
 
 // Once: the final box names the backup and the command that brings the radio back.
@@ -330,6 +341,7 @@ void CUpgradeRun::SaveBackup()
 
 void CUpgradeRun::SetMarkers()
 {
+    m_stage = UpgradeStage::Marked;
     if (!ReadByteAt(MarkerAddress(), m_marker)) {
         m_ok = false;
         return;

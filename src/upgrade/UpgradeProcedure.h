@@ -16,10 +16,21 @@ enum class UpgradeOutcome {
     Cancelled, // the operator cancelled the bootstrap prompt; nothing was shown
 };
 
+// How far a run got: where the radio stands when the run stops.
+enum class UpgradeStage {
+    Checking,      // nothing was written to the radio
+    Marked,        // normal operation; the codeplug marker and the tag byte may be set
+    Bootstrap,     // bootstrap mode or the bootcode running; EEPROM data and firmware as they were
+    EepromWriting, // the EEPROM data may be partly written
+    Flashing,      // the EEPROM data is written; the firmware is erased or incomplete
+    Done,          // everything written, the radio reset
+};
+
 struct UpgradeResult {
     UpgradeOutcome outcome = UpgradeOutcome::Failed;
     int errorIndex = 0;     // 0 to 2 when failed: the final message was 20146 + errorIndex
     std::string backupPath; // the saved copy of the radio's EEPROM data; empty when none was read
+    UpgradeStage stage = UpgradeStage::Checking;
 };
 
 // What the operator chose for a run.

@@ -145,7 +145,7 @@ TEST(CliScripting, OutputAndErrorsKeepTheirOrderInOneLog)
         console.SendProgress(WM_PROGRESS_TEXT, 20143);
         console.ShowMessageBox(kMsgError, 20147);
         console.ShowNote("a note");
-        console.ShowPortOpenFailure("COM2", "in use by another program");
+        console.ShowPortOpenFailure("COM2", OpenResult{OpenError::InUse, "in use by another program"});
         console.ShowMessageBox(kMsgInformation, 20154);
     }
     std::fclose(out);

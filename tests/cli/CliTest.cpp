@@ -251,7 +251,7 @@ TEST(CliTest, UpgradeWithAMissingOrDamagedFileLeavesTheRadioAsItWas)
 TEST(CliTest, FailedCodeplugWriteExitsWithFailureAndSaysWhatFailed)
 {
     const std::filesystem::path file = TempPath("codeplug.0");
-    std::ofstream(file) << CodeplugSRecordText(GenerateNewCodeplugImage({}));
+    std::ofstream(file, std::ios::binary) << CodeplugSRecordText(GenerateNewCodeplugImage({}));
     // Requests 1 to 7 read the data to keep; every write is refused.
     const CliRun run = RunCommand({"--sim-fault", "nak@8-", "write-codeplug", "--no-backup", file.string()});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
@@ -268,7 +268,7 @@ TEST(CliTest, CodeplugFileOfAnotherLayoutLeavesTheRadioAsItWas)
     const std::filesystem::path file = TempPath("phase3-codeplug.0");
     const std::filesystem::path state = TempPath("layout-state");
     const std::filesystem::path data = TempPath("layout-data");
-    std::ofstream(file) << CodeplugSRecordText(GenerateNewCodeplugImage({}));
+    std::ofstream(file, std::ios::binary) << CodeplugSRecordText(GenerateNewCodeplugImage({}));
     ASSERT_EQ(RunCommand({"--sim-profile", "phase12-r2", "--sim-state", state.string(), "info"}).status, 0);
     const std::vector<uint8_t> radioBefore = FileBytes(state);
     const CliRun run = RunCommand({"--sim-state", state.string(), "--data-dir", data.string(), "write-codeplug",

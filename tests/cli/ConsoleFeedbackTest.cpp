@@ -61,12 +61,28 @@ TEST(ConsoleFeedbackTest, QuestionsAreAnsweredFromTheOptionsWhenNobodyIsAsked)
 
 TEST(ConsoleFeedbackTest, PortFailureNamesThePortAndTheCause)
 {
-    Console c;
-    ConsoleFeedback feedback({}, c.out, c.err, nullptr);
-    feedback.ShowPortOpenFailure("COM3", "no such device");
-    EXPECT_EQ(test::StreamText(c.err),
-              "Error: The serial port COM3 could not be opened.\nIt may be in use by another program.\n"
-              "(no such device)\n");
+    struct Case {
+        OpenResult failure;
+        const char* printed;
+    };
+    const Case cases[] = {
+        {{OpenError::NoSuchDevice, "no such device"},
+         "Error: The serial port COM3 could not be opened.\nThere is no such device.\n(no such device)\n"},
+        {{OpenError::PermissionDenied, "add your user to the dialout group"},
+         "Error: The serial port COM3 could not be opened.\nPermission to use it was denied.\n"
+         "(add your user to the dialout group)\n"},
+        {{OpenError::InUse, "in use by minicom (process 12)"},
+         "Error: The serial port COM3 could not be opened.\nIt may be in use by another program.\n"
+         "(in use by minicom (process 12))\n"},
+        {{OpenError::Other, ""},
+         "Error: The serial port COM3 could not be opened.\nIt may be in use by another program.\n"},
+    };
+    for (const Case& k : cases) {
+        Console c;
+        ConsoleFeedback feedback({}, c.out, c.err, nullptr);
+        feedback.ShowPortOpenFailure("COM3", k.failure);
+        EXPECT_EQ(test::StreamText(c.err), k.printed);
+    }
 }
 
 // A note that says what went wrong goes where the errors go; others go with

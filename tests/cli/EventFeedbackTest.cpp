@@ -37,7 +37,7 @@ TEST(EventFeedbackTest, PassesEverythingOnAndWritesALinePerStep)
     EXPECT_EQ(rig.events.ShowMessageBox(kMsgInformation, 20154), 1);
     rig.events.ShowNote("saved \x1B[2J");
     rig.events.BackupSaved("/tmp/b.vbk");
-    rig.events.ShowPortOpenFailure("COM1", "no such device");
+    rig.events.ShowPortOpenFailure("COM1", OpenResult{OpenError::NoSuchDevice, "no such device"});
     rig.events.SendProgress(WM_PROGRESS_CLOSE, 0);
 
     EXPECT_EQ(rig.shown.Events(), (std::vector<Event>{{Event::Progress, WM_PROGRESS_OPEN, 3, {}},
@@ -50,7 +50,7 @@ TEST(EventFeedbackTest, PassesEverythingOnAndWritesALinePerStep)
                                                       {Event::Message, 20158, kMsgErrorRetryCancel, {}},
                                                       {Event::Message, 20154, kMsgInformation, {}},
                                                       {Event::Note, 0, 0, "saved \x1B[2J"},
-                                                      {Event::PortOpenFailure, 20001, 0, "COM1"},
+                                                      {Event::PortOpenFailure, 20270, 0, "COM1"},
                                                       {Event::Progress, WM_PROGRESS_CLOSE, 0, {}}}));
     EXPECT_EQ(rig.Lines(),
               R"json({"event":"progress","step":"open","range":3}
@@ -64,7 +64,7 @@ TEST(EventFeedbackTest, PassesEverythingOnAndWritesALinePerStep)
 {"event":"message","id":20154,"kind":2,"kindName":"information","text":"Upgrade Successfully done!\nSet the flash adapter switch to OFF(Normal Operation) and turn the radio OFF and then ON again."}
 {"event":"note","text":"saved \\x1B[2J"}
 {"event":"backup","path":"/tmp/b.vbk"}
-{"event":"message","id":20001,"kind":1,"kindName":"error","text":"The serial port COM1 (/dev/ttyUSB0) could not be opened.\nIt may be in use by another program.","port":"COM1 (/dev/ttyUSB0)","note":"no such device"}
+{"event":"message","id":20270,"kind":1,"kindName":"error","text":"The serial port COM1 (/dev/ttyUSB0) could not be opened.\nThere is no such device.","port":"COM1 (/dev/ttyUSB0)","note":"no such device"}
 {"event":"progress","step":"close"}
 )json");
 }

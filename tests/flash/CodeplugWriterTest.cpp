@@ -333,7 +333,8 @@ TEST(CodeplugWriter, RadioReadFailureOrNoPortWritesNothing)
         EXPECT_EQ(WriteCodeplug(Options(CodeplugFile(rig, GenerateNewCodeplugImage({})))),
                   CodeplugWriteOutcome::Failure);
         EXPECT_TRUE(rig.requests.Requests().empty());
-        EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20001, 20147}));
+        // A simulated radio that cannot be made is no such device.
+        EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20270, 20147}));
     }
 }
 

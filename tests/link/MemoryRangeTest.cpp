@@ -22,7 +22,7 @@ public:
         entries.push_back({message, wParam, m_clock.NowMs(), m_device.LastReadMs()});
     }
     int ShowMessageBox(int, uint32_t) override { return 1; }
-    void ShowPortOpenFailure(const std::string&, const std::string&) override {}
+    void ShowPortOpenFailure(const std::string&, const OpenResult&) override {}
     std::vector<Entry> entries;
 
 private:

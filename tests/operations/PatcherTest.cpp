@@ -275,7 +275,7 @@ TEST(Patcher, RadioOutOfReachIsReported)
     OperationRig rig;
     rig.router.SetSlotTarget(0, "sim:nonesuch");
     EXPECT_EQ(CPatcher(0, SamplePatch(rig)).Patch(), PatchOutcome::Failed);
-    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20001, 20150}));
+    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20270, 20150}));
     EXPECT_EQ(CPatcher(0).Undo(), PatchOutcome::Failed);
 }
 

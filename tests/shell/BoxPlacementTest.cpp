@@ -57,7 +57,10 @@ private slots:
         BoxSeen seen;
         const auto answer = AnswerNextBox(QMessageBox::Ok, &seen);
         if (kind == kPortOpenFailure) {
-            CurrentFeedback().ShowPortOpenFailure("COM2", "busy");
+            OpenResult busy;
+            busy.error = OpenError::InUse;
+            busy.message = "busy";
+            CurrentFeedback().ShowPortOpenFailure("COM2", busy);
         } else {
             ShowMessage(kind, static_cast<uint32_t>(id));
         }

@@ -90,7 +90,7 @@ private slots:
         m_feedback.SetMainWindow(&frame);
         BoxSeen seen;
         const auto pending4 = AnswerNextBox(QMessageBox::Ok, &seen);
-        CurrentFeedback().ShowPortOpenFailure("COM3", "/dev/ttyS2: permission denied (dialout group)");
+        CurrentFeedback().ShowPortOpenFailure("COM3", OpenResult{OpenError::InUse, "in use by minicom (process 12)"});
         m_feedback.SetMainWindow(nullptr);
         QCOMPARE(seen.caption, QStringLiteral("Error"));
         QCOMPARE(seen.text,
@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(seen.icon, QMessageBox::Critical);
         QCOMPARE(seen.buttons, QMessageBox::Ok);
         QCOMPARE(seen.modality, Qt::WindowModal);
-        QVERIFY(seen.informative.contains(QStringLiteral("dialout")));
+        QVERIFY(seen.informative.contains(QStringLiteral("minicom")));
     }
 
     void waitCursorNestsAndUnwinds()

@@ -122,7 +122,7 @@ private slots:
         BoxRecorder boxes;
         bench.Run(cmd::UndoPatch);
         QCOMPARE(boxes.Texts(),
-                 (QStringList{"The serial port COM1 could not be opened.\nIt may be in use by another program.",
+                 (QStringList{"The serial port COM1 could not be opened.\nThere is no such device.",
                               "An error occured during patching the radio."}));
         QVERIFY(!bench.app->Feedback().Progress().IsOpen());
     }

@@ -176,7 +176,7 @@ private slots:
         bench.app->MainFrame()->Command(cmd::ProgramRegionalId)->trigger();
         QVERIFY(seen.shown);
         QCOMPARE(seen.text,
-                 QStringLiteral("The serial port COM3 could not be opened.\nIt may be in use by another program."));
+                 QStringLiteral("The serial port COM3 could not be opened.\nThere is no such device."));
         QCOMPARE(seen.caption, QStringLiteral("Error"));
     }
 };

@@ -208,11 +208,11 @@ public:
         seen.push_back(box);
         return answer;
     }
-    void ShowPortOpenFailure(const std::string& portName, const std::string& detail) override
+    void ShowPortOpenFailure(const std::string& portName, const OpenResult& failure) override
     {
-        boxes.push_back(20001);
+        boxes.push_back(PortOpenFailureId(failure.error));
         const auto pending = AnswerNextBox(QMessageBox::Ok);
-        m_gui.ShowPortOpenFailure(portName, detail);
+        m_gui.ShowPortOpenFailure(portName, failure);
     }
     void BeginWaitCursor() override { m_gui.BeginWaitCursor(); }
     void EndWaitCursor() override { m_gui.EndWaitCursor(); }

@@ -28,13 +28,58 @@ TEST(SimFaultText, ParsesEveryForm)
     EXPECT_TRUE(ParseSimFaults("", plan, error));
 }
 
+TEST(SimFaultText, StallsCarryTheirPauseAndStepsTakeEveryNth)
+{
+    SimFaultPlan plan;
+    std::string error;
+    ASSERT_TRUE(ParseSimFaults("stall:150@msg:40-/10,stall:500:7@3,garble@byte:5-9/2", plan, error)) << error;
+    const SimFault* first = plan.Find(SimFaultKind::Stall, SimEvent::Message, 40);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->pauseMs, 150u);
+    EXPECT_EQ(first->atByte, SimFault::kDefaultStallByte);
+    EXPECT_TRUE(plan.Hits(SimFaultKind::Stall, SimEvent::Message, 50));
+    EXPECT_TRUE(plan.Hits(SimFaultKind::Stall, SimEvent::Message, 1000));
+    EXPECT_FALSE(plan.Hits(SimFaultKind::Stall, SimEvent::Message, 41));
+    EXPECT_FALSE(plan.Hits(SimFaultKind::Stall, SimEvent::Message, 30));
+    const SimFault* second = plan.Find(SimFaultKind::Stall, SimEvent::Message, 3);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->pauseMs, 500u);
+    EXPECT_EQ(second->atByte, 7u);
+    for (uint32_t n : {5u, 7u, 9u})
+        EXPECT_TRUE(plan.Hits(SimFaultKind::Garble, SimEvent::Byte, n)) << n;
+    for (uint32_t n : {4u, 6u, 8u, 10u, 11u})
+        EXPECT_FALSE(plan.Hits(SimFaultKind::Garble, SimEvent::Byte, n)) << n;
+}
+
 TEST(SimFaultText, RefusesMalformedTextAndKeepsThePlan)
 {
     SimFaultPlan plan;
     std::string error;
     ASSERT_TRUE(ParseSimFaults("nak@1", plan, error));
-    for (const char* bad : {"bogus@1", "nak", "nak@0", "nak@5-3", "nak@x", "nak@block:2", "wrongecho@msg:1",
-                            "stuckbreak@erase", "nak@1,", ",nak@1", "nak@msg:", "power@sometime:3", "cut@-4"}) {
+    for (const char* bad : {"bogus@1",
+                            "nak",
+                            "nak@0",
+                            "nak@5-3",
+                            "nak@x",
+                            "nak@block:2",
+                            "wrongecho@msg:1",
+                            "stuckbreak@erase",
+                            "nak@1,",
+                            ",nak@1",
+                            "nak@msg:",
+                            "power@sometime:3",
+                            "cut@-4",
+                            "stall@3",
+                            "stall:0@3",
+                            "stall:150",
+                            "stall:x@3",
+                            "stall:150:0@3",
+                            "stall:150@block:2",
+                            "nak:5@3",
+                            "garble@msg:3",
+                            "garble",
+                            "nak@3/0",
+                            "nak@*/x"}) {
         error.clear();
         EXPECT_FALSE(ParseSimFaults(bad, plan, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;

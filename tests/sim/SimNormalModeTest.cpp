@@ -102,9 +102,13 @@ TEST(SimNormalMode, DamagedRequestsAreNakedAndTheRadioResynchronises)
     rig.WriteRaw(Bytes({0xFF, 0x23, 0x00, 0x00}));
     EXPECT_EQ(rig.Read(4).size(), 4u);
     EXPECT_EQ(rig.Read(16), Bytes({0x60}));
-    // A request that stops halfway is forgotten after a pause; the next one is answered.
+    // A request that stops halfway is refused once the radio's limit between
+    // two characters has passed, so that it is sent again; the next one is answered.
     rig.WriteRaw(Bytes({0xF2, 0x23}));
     EXPECT_EQ(rig.Read(2).size(), 2u);
+    const uint64_t lastByteUs = rig.clock.NowUs();
+    EXPECT_EQ(rig.Read(16), Bytes({0x60}));
+    EXPECT_GT(rig.clock.NowUs() - lastByteUs, rig.Radio().Timing().interByteGapUs);
     rig.Pass(500);
     EXPECT_EQ(rig.Transact(0x23, {0x10}), AckThen(0x8B, {0x10, 0x01}));
     // A request longer than the radio's buffer is refused once (while the rest

@@ -17,9 +17,9 @@ int RecordingFeedback::ShowMessageBox(int kind, uint32_t id)
     return answer;
 }
 
-void RecordingFeedback::ShowPortOpenFailure(const std::string& portName, const std::string&)
+void RecordingFeedback::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
-    m_events.push_back({Event::PortOpenFailure, 20001, 0, portName});
+    m_events.push_back({Event::PortOpenFailure, PortOpenFailureId(failure.error), 0, portName});
 }
 
 void RecordingFeedback::BeginWaitCursor() { m_events.push_back({Event::WaitCursorOn, 0, 0, {}}); }

@@ -147,7 +147,8 @@ TEST(UpgradeNotes, APortThatDoesNotOpenIsNamedAndNothingIsSent)
     rig.router.SetSlotTarget(1, "sim:no-such-radio");
     rig.settings.portIndex = 1;
     EXPECT_EQ(rig.Run().outcome, UpgradeOutcome::Failed);
-    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20146}));
+    // The port's own box (no such device), then the upgrade's summary.
+    EXPECT_EQ(rig.feedback.Messages(), (std::vector<uint32_t>{20270, 20146}));
     ASSERT_EQ(rig.feedback.Notes().size(), 1u);
     const std::string note = rig.feedback.Notes()[0];
     EXPECT_EQ(note.rfind("Nothing was sent to the radio: COM2 (sim:no-such-radio) could not be opened: ", 0), 0u)

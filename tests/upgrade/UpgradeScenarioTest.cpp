@@ -214,7 +214,7 @@ TEST(UpgradeScenarios, NormalModeChecksStopTheRunBeforeTheBootcode)
     const Scenario scenarios[] = {
         {.name = "port cannot be opened",
          .setup = [](UpgradeRig& rig) { rig.router.SetSlotTarget(0, "/nonexistent/vantrel-tty"); },
-         .messages = {20146},
+         .messages = {20270, 20146}, // why the port did not open, then the summary
          .left = Left::Untouched},
         {.name = "battery low", .profile = "low-battery", .messages = {20148}, .left = Left::Untouched},
         {.name = "battery item unanswered", .faults = Fault("silence@1"), .messages = {20148}, .left = Left::Untouched},

@@ -80,7 +80,22 @@ void PtyRadioLine::WriteToHost(const uint8_t* bytes, size_t count)
     }
 }
 
+namespace {
+
+// Lateness below this is the ordinary cost of waking up, not a stall.
+constexpr uint64_t kHeldUpUs = 2000;
+
+} // namespace
+
 void PtyRadioLine::Poll(int timeoutMs)
+{
+    const uint64_t entryUs = m_clock.NowUs();
+    if (m_lastReturnUs != 0 && entryUs > m_lastReturnUs + kHeldUpUs) m_heldUpUs += entryUs - m_lastReturnUs - kHeldUpUs;
+    PollOnce(timeoutMs);
+    m_lastReturnUs = m_clock.NowUs();
+}
+
+void PtyRadioLine::PollOnce(int timeoutMs)
 {
     RunDue();
     int wait = timeoutMs;
@@ -90,7 +105,11 @@ void PtyRadioLine::Poll(int timeoutMs)
         wait = static_cast<int>(std::min<uint64_t>(untilNext, static_cast<uint64_t>(timeoutMs)));
     }
     pollfd p{m_master, POLLIN, 0};
+    const uint64_t pollUs = m_clock.NowUs();
     const int ready = poll(&p, 1, wait);
+    const uint64_t wokeUs = m_clock.NowUs();
+    const uint64_t dueUs = pollUs + static_cast<uint64_t>(wait) * 1000;
+    if (wokeUs > dueUs + kHeldUpUs) m_heldUpUs += wokeUs - dueUs - kHeldUpUs;
     RunDue();
     if (ready <= 0 || !(p.revents & POLLIN)) {
         // POLLHUP: no host has the slave open; wait rather than spin.

@@ -22,13 +22,21 @@ namespace vantrel {
 // nothing when the host ignores breaks (IGNBRK). While the radio waits for the
 // sync byte in bootstrap mode it repeats its break every 100 ms, so a host
 // that purged the first one still sees it; a stuck break repeats every 4 ms.
+//
+// The radio stands for hardware, which never stops; this program does when the
+// machine is loaded. Time on the line runs on the real clock less every stretch
+// the program was found held up (a poll that woke late, a late return to
+// polling), so the radio does not take its own stalls for the host's.
 class PtyRadioLine final : public SimRadioLine {
 public:
     PtyRadioLine(int masterFd, Clock& clock, SimRadio& radio);
 
     // Waits up to timeoutMs for the host or the next timer, then runs what is due.
     void Poll(int timeoutMs);
-    uint64_t ClockUs() { return m_clock.NowUs(); }
+    // The line's time: the real clock less the program's own stalls.
+    uint64_t ClockUs() { return m_clock.NowUs() - m_heldUpUs; }
+    // How long the program was found held up in all.
+    uint64_t HeldUpUs() const { return m_heldUpUs; }
     // The host's terminal settings as last seen (rate changes drive the automatic operator).
     uint32_t HostRate();
 
@@ -41,6 +49,7 @@ public:
     void RunDue() { m_events.RunUntil(ClockUs()); }
 
 private:
+    void PollOnce(int timeoutMs);
     UartFrame HostFrame();
     void WriteToHost(const uint8_t* bytes, size_t count);
     void MarkBreak();
@@ -53,6 +62,8 @@ private:
     uint64_t m_hostTxFreeUs = 0;
     uint64_t m_radioTxFreeUs = 0;
     uint32_t m_generation = 0;
+    uint64_t m_heldUpUs = 0;
+    uint64_t m_lastReturnUs = 0; // real time Poll last returned
 };
 
 } // namespace vantrel

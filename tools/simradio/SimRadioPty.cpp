@@ -15,20 +15,34 @@
 // With --auto-operator the operator also watches the host's line rate: a switch
 // to 2400 Bd puts the radio into bootstrap mode, a switch to 9600 Bd while it is
 // not in normal operation brings it back (the prompt and the notices cannot
-// reach this process).
+// reach this process). A host that stays at 2400 Bd while the radio is not in
+// bootstrap mode (a download that broke off, a retry after a failed flashing)
+// gets it put there again, as the retry notices ask the operator to do.
+//
+// --realtime raises the program's scheduling priority where the system allows:
+// the radio stands for hardware, which a loaded machine never holds up.
+//
+// A host that was killed while it had the port leaves the driver's exclusive
+// mode set, which would refuse every later opener but root; while nobody holds
+// the port's lock the program clears it.
 
 #include "PtyRadioLine.h"
 #include "sim/SimFaults.h"
 #include "sim/SimProfiles.h"
 #include "sim/SimStateFile.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,13 +61,15 @@ struct Options {
     std::string faults;
     std::string link;
     bool autoOperator = false;
+    bool realTime = false;
     bool quiet = false;
 };
 
 int Usage(const char* program)
 {
     std::fprintf(stderr,
-                 "usage: %s [--profile NAME] [--state FILE] [--faults TEXT] [--link PATH] [--auto-operator] [--quiet]\n"
+                 "usage: %s [--profile NAME] [--state FILE] [--faults TEXT] [--link PATH] [--auto-operator] "
+                 "[--realtime] [--quiet]\n"
                  "profiles:",
                  program);
     for (const auto& name : vantrel::SimProfileNames())
@@ -77,6 +93,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.link = argv[++i];
         else if (arg == "--auto-operator")
             options.autoOperator = true;
+        else if (arg == "--realtime")
+            options.realTime = true;
         else if (arg == "--quiet")
             options.quiet = true;
         else
@@ -100,6 +118,32 @@ struct Pty {
         if (master >= 0) close(master);
     }
 };
+
+// Real-time scheduling where permitted, else a higher share of the processor.
+const char* RaisePriority()
+{
+    sched_param param{};
+    param.sched_priority = 10;
+    if (sched_setscheduler(0, SCHED_FIFO, &param) == 0) return "real-time scheduling";
+    if (setpriority(PRIO_PROCESS, 0, -10) == 0) return "raised priority (nice -10)";
+    return nullptr;
+}
+
+// Clears exclusive mode that nobody owns: the lock is free, so no host has the port.
+bool ClearStaleExclusiveMode(int slave)
+{
+#ifdef TIOCGEXCL
+    int exclusive = 0;
+    if (ioctl(slave, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) return false;
+    if (flock(slave, LOCK_EX | LOCK_NB) != 0) return false;
+    ioctl(slave, TIOCNXCL);
+    flock(slave, LOCK_UN);
+    return true;
+#else
+    (void)slave;
+    return false;
+#endif
+}
 
 bool OpenPty(Pty& pty)
 {
@@ -159,6 +203,10 @@ int main(int argc, char** argv)
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGPIPE, SIG_IGN);
+    if (options.realTime) {
+        const char* raised = RaisePriority();
+        if (!options.quiet) std::fprintf(stderr, "radio: %s\n", raised ? raised : "priority could not be raised");
+    }
 
     RealClock clock;
     SimRadio radio(std::move(config));
@@ -197,18 +245,27 @@ int main(int argc, char** argv)
         } else if (command == "quit") {
             g_quit = 1;
         } else if (command == "status" || command.empty()) {
-            std::fprintf(stderr, "mode %s, host at %u Bd, %u requests, %u blocks\n", SimModeName(radio.Mode()),
-                         line.HostRate(), radio.MessageCount(), radio.BlockCount());
+            std::fprintf(stderr, "mode %s, host at %u Bd, %u requests, %u blocks, held up %.1f ms\n",
+                         SimModeName(radio.Mode()), line.HostRate(), radio.MessageCount(), radio.BlockCount(),
+                         static_cast<double>(line.HeldUpUs()) / 1000.0);
         } else {
             std::fprintf(stderr, "commands: bootstrap normal power off on status save quit\n");
         }
     };
 
     uint32_t lastRate = line.HostRate();
+    uint64_t loaderAtBootstrapRateSinceUs = 0;
+    uint64_t lastExclusiveCheckUs = 0;
     std::string input;
     bool stdinOpen = true;
     while (!g_quit) {
         line.Poll(20);
+        const uint64_t nowUs = line.ClockUs();
+        if (nowUs - lastExclusiveCheckUs > 500000) {
+            lastExclusiveCheckUs = nowUs;
+            if (ClearStaleExclusiveMode(pty.slave) && !options.quiet)
+                std::fprintf(stderr, "radio: exclusive mode left set by a host that is gone: cleared\n");
+        }
         if (options.autoOperator) {
             const uint32_t rate = line.HostRate();
             if (rate != lastRate) {
@@ -217,6 +274,20 @@ int main(int argc, char** argv)
                 else if (rate == kSimNormalRate && radio.Mode() != SimMode::Normal && radio.Mode() != SimMode::Starting)
                     act("normal");
                 lastRate = rate;
+            } else if (rate == kSimBootstrapRate) {
+                // A loader is legitimately met at 2400 Bd only in the moment the
+                // host takes to switch to the flash rate after the last block.
+                const SimMode mode = radio.Mode();
+                const bool loader = mode == SimMode::Loader;
+                if (!loader)
+                    loaderAtBootstrapRateSinceUs = 0;
+                else if (loaderAtBootstrapRateSinceUs == 0)
+                    loaderAtBootstrapRateSinceUs = nowUs;
+                if (mode == SimMode::Normal || mode == SimMode::Halted ||
+                    (loader && nowUs - loaderAtBootstrapRateSinceUs > 100000)) {
+                    loaderAtBootstrapRateSinceUs = 0;
+                    act("bootstrap");
+                }
             }
         }
         if (!stdinOpen) continue;

@@ -141,26 +141,32 @@ OpenResult PosixSerialDevice::Open(const std::string& name)
 {
     Close();
     const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return OpenFailure(errno);
+    if (fd < 0) {
+        const int err = errno;
+        // The driver's exclusive mode refuses everyone but root.
+        return err == EBUSY ? InUse(name, true) : OpenFailure(err);
+    }
 
-    // TIOCEXCL keeps other users out, but root passes it; the lock is what
-    // refuses a second opener then. A file system without locks is no reason to
-    // refuse the port.
+    // The lock is what tells whether a program has the port: TIOCEXCL keeps
+    // other users out, but root passes it, and a program that is killed leaves
+    // it set. A file system without locks is no reason to refuse the port.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EAGAIN)) {
         close(fd);
-        return OpenFailure(EBUSY);
+        return InUse(name, false);
     }
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
         close(fd);
         return Failure(OpenError::Other, "not a serial device");
     }
+    m_notes.clear();
 #ifdef TIOCGEXCL
-    // Root gets past another program's exclusive mode; honour it anyway.
     int exclusive = 0;
     if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
-        close(fd);
-        return OpenFailure(EBUSY);
+        Note(name,
+             "exclusive mode was left set by a program that ended without closing the port; nobody holds "
+             "its lock, so it is taken over",
+             true);
     }
 #endif
     ioctl(fd, TIOCEXCL);
@@ -185,6 +191,11 @@ OpenResult PosixSerialDevice::Open(const std::string& name)
         Close();
         return Failure(OpenError::Other, "the device refused the line settings");
     }
+
+    std::string adapterNote;
+    m_facts = m_latency.Enter(fd, adapterNote);
+    m_facts.breakReport = m_hasBreakCounter ? BreakReport::Counter : BreakReport::InBandMark;
+    Note(name, adapterNote, false);
     return {};
 }
 
@@ -222,9 +233,40 @@ OpenResult PosixSerialDevice::Probe(const std::string& name)
     return result;
 }
 
+OpenResult PosixSerialDevice::InUse(const std::string& name, bool lockFree)
+{
+    if (const auto holder = m_kernel.LockHolder(name)) {
+        if (*holder == getpid()) return Failure(OpenError::InUse, "in use elsewhere in this program");
+        const std::string program = m_kernel.ProcessName(*holder);
+        return Failure(OpenError::InUse, "in use by " + (program.empty() ? std::string("another program") : program) +
+                                             " (process " + std::to_string(*holder) + ")");
+    }
+    if (lockFree) {
+        return Failure(OpenError::InUse,
+                       "held in exclusive mode, but no program holds it: a program that was killed left it so; "
+                       "unplug the adapter or restart the program that provides the port");
+    }
+    return OpenFailure(EBUSY);
+}
+
+void PosixSerialDevice::Note(const std::string& device, const std::string& text, bool always)
+{
+    if (text.empty()) return;
+    if (m_kernel.IsNews(device, text) || always) m_notes.push_back(device + ": " + text);
+}
+
+std::vector<std::string> PosixSerialDevice::TakeNotes()
+{
+    std::vector<std::string> notes;
+    notes.swap(m_notes);
+    return notes;
+}
+
 void PosixSerialDevice::Close()
 {
     if (m_fd < 0) return;
+    m_latency.Leave(m_fd);
+    m_facts = {};
     ioctl(m_fd, TIOCNXCL);
     close(m_fd); // also drops the lock
     m_fd = -1;

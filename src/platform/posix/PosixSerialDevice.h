@@ -2,9 +2,12 @@
 
 #include "platform/SerialDevice.h"
 #include "platform/posix/ParmrkDecoder.h"
+#include "platform/posix/SerialKernel.h"
+#include "platform/posix/UsbLatencyMode.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -14,7 +17,7 @@ namespace vantrel {
 // without spinning.
 class PosixSerialDevice final : public SerialDevice {
 public:
-    PosixSerialDevice() = default;
+    explicit PosixSerialDevice(SerialKernel& kernel = SystemSerialKernel()) : m_kernel(kernel), m_latency(kernel) {}
     ~PosixSerialDevice() override;
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -37,8 +40,15 @@ public:
     int Read(uint8_t* buffer, uint32_t count) override;
     int Write(const uint8_t* buffer, uint32_t count) override;
     void WaitForActivity(uint32_t maxMs) override;
+    PortFacts Facts() const override { return m_facts; }
+    std::vector<std::string> TakeNotes() override;
 
 private:
+    // Why the named device is in use: who holds its lock, or exclusive mode
+    // that nobody holds.
+    OpenResult InUse(const std::string& name, bool lockFree);
+    // Queues a note for the trace unless the same was last said of this device.
+    void Note(const std::string& device, const std::string& text, bool always);
     // Moves whatever the driver holds into the decoder without blocking.
     // Returns the number of raw bytes moved, or -1 when the device is gone.
     long PullInput();
@@ -46,6 +56,10 @@ private:
     bool SetModemLines(bool dtrOn, bool rtsOn);
     uint32_t DriverQueue(unsigned long request) const;
 
+    SerialKernel& m_kernel;
+    CUsbLatencyMode m_latency;
+    PortFacts m_facts;
+    std::vector<std::string> m_notes;
     int m_fd = -1;
     ReadLimits m_limits;
     ParmrkDecoder m_decoder;

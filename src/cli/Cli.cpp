@@ -80,6 +80,14 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     std::string selectedFirmware;
     upgrade->add_option("--firmware", selectedFirmware, "flash this S-record firmware file instead of tor5t.mot")
         ->check(CLI::ExistingFile);
+    auto* recover = app.add_subcommand(
+        "recover", "bring back a radio that answers only in bootstrap mode: firmware, and EEPROM data from a backup");
+    std::string recoverBackup;
+    std::string recoverFirmware;
+    recover->add_option("--backup", recoverBackup, "an EEPROM backup saved by an upgrade (converted as it would)")
+        ->check(CLI::ExistingFile);
+    recover->add_option("--firmware", recoverFirmware, "flash this S-record firmware file instead of tor5t.mot")
+        ->check(CLI::ExistingFile);
     auto* restore = app.add_subcommand("restore", "write a saved EEPROM backup back into a radio");
     std::string backupPath;
     restore->add_option("BACKUP", backupPath, "a backup file saved by an upgrade")->required();
@@ -172,6 +180,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err, st
     else if (cableCheck->parsed()) status = RunCableCheckCommand(session);
     else if (exportCommand->parsed()) status = RunExportCommand(session, exportWhat);
     else if (upgrade->parsed()) status = RunUpgradeCommand(session, selectedFirmware);
+    else if (recover->parsed()) status = RunRecoverCommand(session, recoverBackup, recoverFirmware);
     else if (restore->parsed()) status = RunRestoreCommand(session, backupPath);
     else if (writeCodeplug->parsed()) status = RunWriteCodeplugCommand(session, writeOptions);
     else if (patch->parsed()) status = RunPatchCommand(session, false);

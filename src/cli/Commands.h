@@ -22,6 +22,8 @@ int RunExportCommand(CliSession& session, const std::string& what);
 // selectedFirmware: an S-record firmware file to flash instead of the carried one.
 int RunUpgradeCommand(CliSession& session, const std::string& selectedFirmware);
 int RunRestoreCommand(CliSession& session, const std::string& backupPath);
+// backupPath: EEPROM data to write as well (none when empty); selectedFirmware as for upgrade.
+int RunRecoverCommand(CliSession& session, const std::string& backupPath, const std::string& selectedFirmware);
 int RunWriteCodeplugCommand(CliSession& session, const CodeplugWriteOptions& options);
 int RunPatchCommand(CliSession& session, bool undo);
 

@@ -6,6 +6,7 @@
 #include "operations/Patcher.h"
 #include "platform/Files.h"
 #include "platform/StopRequest.h"
+#include "upgrade/RecoverRadio.h"
 #include "upgrade/RestoreBackup.h"
 #include "upgrade/UpgradeProcedure.h"
 
@@ -53,6 +54,28 @@ int RunRestoreCommand(CliSession& session, const std::string& backupPath)
     return kExitFailed;
 }
 
+int RunRecoverCommand(CliSession& session, const std::string& backupPath, const std::string& selectedFirmware)
+{
+    RecoverySettings settings;
+    settings.portIndex = session.PortIndex();
+    settings.flashRate = session.FlashRate();
+    settings.programFolder = ProgramFolder();
+    settings.backupPath = backupPath;
+    if (!selectedFirmware.empty()) {
+        settings.firmwarePath = selectedFirmware;
+        settings.firmwareSelected = true;
+    }
+    switch (RecoverRadio(settings)) {
+    case RecoveryOutcome::Recovered:
+        return kExitOk;
+    case RecoveryOutcome::Cancelled:
+        return kExitCancelled;
+    case RecoveryOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
 int RunWriteCodeplugCommand(CliSession& session, const CodeplugWriteOptions& requested)
 {
     CodeplugWriteOptions options = requested;
@@ -68,4 +91,4 @@ int RunPatchCommand(CliSession& session, bool undo)
     return outcome == PatchOutcome::Done ? kExitOk : kExitFailed;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -14,10 +14,27 @@ namespace {
 constexpr char kMagic[8] = {'V', 'N', 'T', 'L', 'B', 'K', 'U', 'P'};
 constexpr uint16_t kFormatVersion = 1;
 constexpr uint16_t kFormatVersionWithRuns = 2;
+constexpr uint16_t kFormatVersionWithLookup = 3; // adds the part number and the platform
+constexpr uint16_t kFormatVersionWithLookupAndRuns = 4;
+
+bool HasMoreRuns(uint16_t version)
+{
+    return version == kFormatVersionWithRuns || version == kFormatVersionWithLookupAndRuns;
+}
+
+bool HasLookupIdentity(uint16_t version)
+{
+    return version == kFormatVersionWithLookup || version == kFormatVersionWithLookupAndRuns;
+}
+
+bool KeepsLookupIdentity(const EepromBackup& backup)
+{
+    return !backup.codeplugPartNumber.empty() || backup.platform != BackupPlatform::Unknown;
+}
 constexpr int kMaxNameTries = 100;
-// The largest file a valid backup can be: header, three texts, the bytes, the
-// further runs, the CRC.
-constexpr size_t kMaxFileSize = sizeof kMagic + 2 + 1 + 3 * (1 + kBackupMaxText) + 4 + 4 + kBackupAddressSpace + 1 +
+// The largest file a valid backup can be: header, four texts, the platform,
+// the bytes, the further runs, the CRC.
+constexpr size_t kMaxFileSize = sizeof kMagic + 2 + 1 + 4 * (1 + kBackupMaxText) + 1 + 4 + 4 + kBackupAddressSpace + 1 +
                                 kBackupMaxMoreRuns * (8 + kBackupMaxMoreRunBytes) + 4;
 
 // A run of 1 to maxCount bytes inside the address space.
@@ -126,7 +143,8 @@ std::string ItemText(uint8_t item)
 bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, std::string& error)
 {
     out.clear();
-    for (const std::string* text : {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion}) {
+    for (const std::string* text :
+         {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion, &backup.codeplugPartNumber}) {
         if (text->size() > kBackupMaxText) {
             error = "an identity text is longer than a radio gives";
             return false;
@@ -140,14 +158,25 @@ bool EncodeEepromBackup(const EepromBackup& backup, std::vector<uint8_t>& out, s
         error = "the saved range lies outside the EEPROM";
         return false;
     }
-    const uint16_t version = backup.moreRuns.empty() ? kFormatVersion : kFormatVersionWithRuns;
+    // A backup without the lookup identity or further runs keeps the first
+    // format, byte for byte.
+    const bool lookup = KeepsLookupIdentity(backup);
+    const bool runs = !backup.moreRuns.empty();
+    const uint16_t version = lookup ? (runs ? kFormatVersionWithLookupAndRuns : kFormatVersionWithLookup)
+                                    : (runs ? kFormatVersionWithRuns : kFormatVersion);
     out.insert(out.end(), std::begin(kMagic), std::end(kMagic));
     out.push_back(static_cast<uint8_t>(version >> 8));
     out.push_back(static_cast<uint8_t>(version & 0xFF));
     out.push_back(static_cast<uint8_t>(backup.kind));
-    for (const std::string* text : {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion}) {
-        out.push_back(static_cast<uint8_t>(text->size()));
-        out.insert(out.end(), text->begin(), text->end());
+    auto putText = [&out](const std::string& text) {
+        out.push_back(static_cast<uint8_t>(text.size()));
+        out.insert(out.end(), text.begin(), text.end());
+    };
+    for (const std::string* text : {&backup.modelNumber, &backup.serialNumber, &backup.softwareVersion})
+        putText(*text);
+    if (lookup) {
+        putText(backup.codeplugPartNumber);
+        out.push_back(static_cast<uint8_t>(backup.platform));
     }
     Put32(out, backup.start);
     Put32(out, static_cast<uint32_t>(backup.bytes.size()));
@@ -177,7 +206,7 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     const uint16_t version = static_cast<uint16_t>((field[0] << 8) | field[1]);
-    if (version != kFormatVersion && version != kFormatVersionWithRuns) {
+    if (version < kFormatVersion || version > kFormatVersionWithLookupAndRuns) {
         error = "backup format version " + std::to_string(version) + " is not known to this program";
         return false;
     }
@@ -193,8 +222,19 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     backup.kind = static_cast<EepromBackupKind>(field[0]);
-    if (!in.TakeText(backup.modelNumber) || !in.TakeText(backup.serialNumber) || !in.TakeText(backup.softwareVersion) ||
-        !in.Take32(backup.start) || !in.Take32(count)) {
+    if (!in.TakeText(backup.modelNumber) || !in.TakeText(backup.serialNumber) || !in.TakeText(backup.softwareVersion)) {
+        error = "the file is truncated or damaged (identity)";
+        return false;
+    }
+    if (HasLookupIdentity(version)) {
+        if (!in.TakeText(backup.codeplugPartNumber) || !in.Take(1, field) ||
+            field[0] > static_cast<uint8_t>(BackupPlatform::Meq)) {
+            error = "the file is truncated or damaged (identity)";
+            return false;
+        }
+        backup.platform = static_cast<BackupPlatform>(field[0]);
+    }
+    if (!in.Take32(backup.start) || !in.Take32(count)) {
         error = "the file is truncated or damaged (identity)";
         return false;
     }
@@ -207,7 +247,7 @@ bool DecodeEepromBackup(std::span<const uint8_t> data, EepromBackup& out, std::s
         return false;
     }
     backup.bytes.assign(field.begin(), field.end());
-    if (version == kFormatVersionWithRuns && !TakeMoreRuns(in, backup.moreRuns, error)) return false;
+    if (HasMoreRuns(version) && !TakeMoreRuns(in, backup.moreRuns, error)) return false;
     const size_t covered = in.At();
     uint32_t crc = 0;
     if (!in.Take32(crc)) {

@@ -13,16 +13,26 @@ enum class EepromBackupKind : uint8_t {
     Undo = 2,   // the radio's block before a patch, for Undo patch
 };
 
+// The radio platform as the model lookup tells it apart.
+enum class BackupPlatform : uint8_t {
+    Unknown = 0,
+    Torva = 1,
+    Meq = 2,
+};
+
 // A run of a radio's EEPROM saved to a file before it is overwritten, with the
 // identity of the radio it came from.
 //
 // File layout, numbers big-endian:
 //   0   8  "VNTLBKUP"
-//   8   2  format version (1)
+//   8   2  format version (1, or 2 when the lookup identity is kept)
 //   10  1  kind (EepromBackupKind)
 //   11  1  length of the model number (0..39), then its bytes
 //       1  length of the serial number (0..39), then its bytes
 //       1  length of the software version (0..39), then its bytes
+//   version 2 only:
+//       1  length of the codeplug part number (0..39), then its bytes
+//       1  platform (BackupPlatform)
 //       4  EEPROM start address
 //       4  byte count (1..65536; start + count <= 65536)
 //       n  the bytes
@@ -47,6 +57,11 @@ struct EepromBackup {
     std::string modelNumber;     // read-info item 0; empty when the radio gave none
     std::string serialNumber;    // item 1
     std::string softwareVersion; // item 3
+    // The rest of what the model lookup reads (item 11, and the platform), kept
+    // by an upgrade so that a recovery from its backup can work out the same
+    // plan with the radio in bootstrap mode; empty and unknown otherwise.
+    std::string codeplugPartNumber;
+    BackupPlatform platform = BackupPlatform::Unknown;
     uint32_t start = 0;          // EEPROM address of bytes[0]
     std::vector<uint8_t> bytes;
     std::vector<EepromRun> moreRuns; // further runs, written back after the main one

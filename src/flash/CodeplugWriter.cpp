@@ -238,6 +238,7 @@ void CodeplugWriteRun::WriteWithRetries()
 CodeplugWriteOutcome CodeplugWriteRun::Run()
 {
     bool resetOk = false;
+    bool writing = false;
     {
         bool portOpen = false;
         CRadioConnection connection(m_options.portIndex, kNormalRate, portOpen);
@@ -258,6 +259,7 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
 
         const WriteRange range = RangeToWrite();
         if (m_ok && m_options.backup && !range.Empty()) SaveBackup(range);
+        writing = m_ok && !range.Empty();
         if (m_ok) WriteWithRetries();
         m_image = {};
 
@@ -275,6 +277,9 @@ CodeplugWriteOutcome CodeplugWriteRun::Run()
         ShowMessage(kMsgInformation, kIdDone);
         return CodeplugWriteOutcome::Success;
     }
+    // A write that failed may have left part of the codeplug in the radio:
+    // the backup brings the rest back.
+    if (writing && !m_ok && !m_backupPath.empty()) ShowRecoveryHint(RecoveryWay::EepromOnly, m_backupPath);
     ShowMessage(kMsgError, kIdFailed);
     return m_cancelled ? CodeplugWriteOutcome::Cancelled : CodeplugWriteOutcome::Failure;
 }

@@ -142,6 +142,12 @@ bool CFlashLoader::LoadBootcode(bool prompt)
     return false;
 }
 
+bool CFlashLoader::CheckFirmware()
+{
+    FirmwareImage firmware;
+    return !ShowFileProblem(ReadFirmwareForFlashing(m_fileSet, firmware));
+}
+
 bool CFlashLoader::FlashFirmware()
 {
     CSerialPort port;

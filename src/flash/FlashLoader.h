@@ -25,6 +25,11 @@ public:
     // damaged file never leaves the radio erased.
     bool FlashFirmware();
 
+    // Reads and checks the firmware file as FlashFirmware does before its
+    // erase, without a radio; shows the failure. For runs that must know
+    // before they change anything in the radio.
+    bool CheckFirmware();
+
     bool cancelled = false;
 
 private:

@@ -1,8 +1,8 @@
 #include "link/Feedback.h"
 
-#include <map>
-
 #include "link/StringTable.h"
+
+#include <map>
 
 namespace vantrel {
 namespace {
@@ -17,15 +17,27 @@ std::map<int, OperatorActionListener>& Listeners()
 }
 int g_nextListener = 1;
 
-}  // namespace
+} // namespace
 
-Feedback& CurrentFeedback() { return *g_feedback; }
+Feedback& CurrentFeedback()
+{
+    return *g_feedback;
+}
 
-ScopedFeedback::ScopedFeedback(Feedback& feedback) : m_prev(g_feedback) { g_feedback = &feedback; }
+ScopedFeedback::ScopedFeedback(Feedback& feedback) : m_prev(g_feedback)
+{
+    g_feedback = &feedback;
+}
 
-ScopedFeedback::~ScopedFeedback() { g_feedback = m_prev; }
+ScopedFeedback::~ScopedFeedback()
+{
+    g_feedback = m_prev;
+}
 
-void SendProgress(uint32_t message, uint32_t wParam) { g_feedback->SendProgress(message, wParam); }
+void SendProgress(uint32_t message, uint32_t wParam)
+{
+    g_feedback->SendProgress(message, wParam);
+}
 
 namespace {
 
@@ -33,7 +45,8 @@ int TellListeners(uint32_t id, int answer)
 {
     // Copy first: a listener may remove itself.
     const auto listeners = Listeners();
-    for (const auto& entry : listeners) entry.second(id, answer);
+    for (const auto& entry : listeners)
+        entry.second(id, answer);
     return answer;
 }
 
@@ -56,7 +69,22 @@ int AddOperatorActionListener(OperatorActionListener listener)
     return handle;
 }
 
-void RemoveOperatorActionListener(int handle) { Listeners().erase(handle); }
+void RemoveOperatorActionListener(int handle)
+{
+    Listeners().erase(handle);
+}
+
+std::string Feedback::RecoveryHint(RecoveryWay way, const std::string& backupPath) const
+{
+    if (way == RecoveryWay::EepromOnly) return MessageWith(20238, {backupPath});
+    return backupPath.empty() ? LoadMessageText(20236) : MessageWith(20235, {backupPath});
+}
+
+void ShowRecoveryHint(RecoveryWay way, const std::string& backupPath)
+{
+    Feedback& feedback = CurrentFeedback();
+    feedback.ShowNote(feedback.RecoveryHint(way, backupPath));
+}
 
 uint32_t PortOpenFailureId(OpenError cause)
 {
@@ -75,4 +103,4 @@ std::string PortOpenFailureText(const std::string& portName, OpenError cause)
     return MessageTextWith(PortOpenFailureId(cause), portName);
 }
 
-}  // namespace vantrel
+} // namespace vantrel

@@ -11,8 +11,8 @@ namespace vantrel {
 // Progress messages the operations send to the progress window (wParam below).
 enum ProgressMessage : uint32_t {
     WM_PROGRESS_OPEN = 0x8000,  // range maximum; opens the window (ignored while open)
-    WM_PROGRESS_RANGE = 0x8001,  // range maximum; position back to 0
-    WM_PROGRESS_POS = 0x8002,  // position
+    WM_PROGRESS_RANGE = 0x8001, // range maximum; position back to 0
+    WM_PROGRESS_POS = 0x8002,   // position
     WM_PROGRESS_TEXT = 0x8003,  // string id of the status line
     WM_PROGRESS_CLOSE = 0x8004,
     WM_PROGRESS_SHOWBAR = 0x8005,
@@ -21,11 +21,17 @@ enum ProgressMessage : uint32_t {
 
 // Message-box kinds of ShowMessage.
 enum MessageKind : int {
-    kMsgError = 1,  // "Error", stop icon, OK
-    kMsgInformation = 2,  // title, information icon, OK
-    kMsgWarning = 3,  // title, exclamation, OK
+    kMsgError = 1,            // "Error", stop icon, OK
+    kMsgInformation = 2,      // title, information icon, OK
+    kMsgWarning = 3,          // title, exclamation, OK
     kMsgWarningOkCancel = 4,  // title, exclamation, OK and Cancel
-    kMsgErrorRetryCancel = 5,  // "Error", stop icon, Retry and Cancel
+    kMsgErrorRetryCancel = 5, // "Error", stop icon, Retry and Cancel
+};
+
+// How a radio left behind by a failed run is brought back.
+enum class RecoveryWay {
+    Firmware,   // a recovery: the firmware, and the EEPROM data of the backup when one is named
+    EepromOnly, // only the EEPROM data of the backup
 };
 
 // Where the operations report to: the GUI's main frame, the console, or a test
@@ -58,6 +64,9 @@ public:
     virtual void EndWaitCursor() {}
     // A line of extra information for the operator (where a backup was saved).
     virtual void ShowNote(const std::string& /*text*/) {}
+    // The way back after a failed run, in the words of this front end: its
+    // command and the backup to give it. The command line's unless overridden.
+    virtual std::string RecoveryHint(RecoveryWay way, const std::string& backupPath) const;
     // A note that says what went wrong (why a codeplug was refused): shown
     // with the operation's failure, where errors go.
     virtual void ShowFailureNote(const std::string& text) { ShowNote(text); }
@@ -101,9 +110,12 @@ using OperatorActionListener = std::function<void(uint32_t id, int answer)>;
 int AddOperatorActionListener(OperatorActionListener listener);
 void RemoveOperatorActionListener(int handle);
 
+// Tells the operator, as a note, how to bring the radio back.
+void ShowRecoveryHint(RecoveryWay way, const std::string& backupPath);
+
 // The headline of a port-open failure: no such device and a refused permission
 // have their own; a port in use, or any other cause, the classic 20001.
 uint32_t PortOpenFailureId(OpenError cause);
 std::string PortOpenFailureText(const std::string& portName, OpenError cause);
 
-}  // namespace vantrel
+} // namespace vantrel

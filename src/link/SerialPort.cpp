@@ -57,6 +57,7 @@ bool CSerialPort::Open(const std::string& portName, uint32_t rate)
     m_portName = portName;
     std::string deviceName;
     m_device = CurrentDevices().CreateDevice(portName, deviceName);
+    m_deviceName = deviceName;
     if (!m_device) {
         m_openResult = {OpenError::NoSuchDevice, "No device is assigned to " + portName + "."};
         TraceEvent("open " + portName + " failed: " + m_openResult.message);

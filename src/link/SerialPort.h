@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/SerialDevice.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include "platform/SerialDevice.h"
 
 namespace vantrel {
 
@@ -28,6 +28,9 @@ public:
     bool IsOpen() const;
     const OpenResult& LastOpenError() const { return m_openResult; }
     const std::string& PortName() const { return m_portName; }
+    // The device the port name reached at the last Open ("/dev/ttyUSB0", "sim");
+    // empty when no device is assigned to it.
+    const std::string& DeviceName() const { return m_deviceName; }
     // What kind of port is open (a USB adapter delays what it receives).
     PortFacts Facts() const;
 
@@ -60,9 +63,10 @@ private:
     LineSettings m_settings;
     OpenResult m_openResult;
     std::string m_portName;
+    std::string m_deviceName;
 };
 
 // "COM%1d" from a 0-based port index.
 std::string PortNameFromIndex(int portIndex);
 
-}  // namespace vantrel
+} // namespace vantrel

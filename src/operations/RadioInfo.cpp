@@ -1,6 +1,7 @@
 #include "operations/RadioInfo.h"
 
 #include "history/OperationJournal.h"
+#include "link/CauseNotes.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
@@ -93,6 +94,7 @@ RadioInfoResult ReadItems(int portIndex)
             link.Attach(nullptr);
             port.Close();
             feedback.EndWaitCursor();
+            if (status == LinkNoResponse) ShowNoAnswerNote(port);
             ShowMessage(kMsgError, 20157);
             result.outcome = RadioInfoOutcome::CommunicationError;
             result.fields = {};
@@ -121,4 +123,4 @@ RadioInfoResult ReadRadioInfo(int portIndex)
     return result;
 }
 
-}  // namespace vantrel
+} // namespace vantrel

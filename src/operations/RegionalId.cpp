@@ -1,6 +1,7 @@
 #include "operations/RegionalId.h"
 
 #include "history/OperationJournal.h"
+#include "link/CauseNotes.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
 #include "link/RadioLink.h"
@@ -39,6 +40,7 @@ public:
     RegionTransaction& operator=(const RegionTransaction&) = delete;
 
     bool IsOpen() const { return m_open; }
+    const CSerialPort& Port() const { return m_port; }
 
     void End()
     {
@@ -125,9 +127,10 @@ RegionalIdRead ReadRegion(int portIndex)
             result.outcome = RegionalIdReadOutcome::Invalid;
             ShowMessage(kMsgError, kIdRegionReplyInvalid);
         }
-    } else if (TheRadioLink().TakeStatus() != LinkOk) {
+    } else if (const int32_t status = TheRadioLink().TakeStatus(); status != LinkOk) {
         // The radio did not answer sensibly: a reset would not reach it either.
         transaction.End();
+        if (status == LinkNoResponse) ShowNoAnswerNote(transaction.Port());
         result.outcome = RegionalIdReadOutcome::CommunicationError;
         ShowMessage(kMsgError, kIdCommunicationError);
         return result;

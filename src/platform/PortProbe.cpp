@@ -9,11 +9,8 @@ PortProbeResult ProbeSerialPort(const std::string& portName)
     std::string deviceName;
     std::unique_ptr<SerialDevice> device = CurrentDevices().CreateDevice(portName, deviceName);
     if (!device) return PortProbeResult::Missing;
-    const OpenResult result = device->Open(deviceName);
-    if (result.Ok()) {
-        device->Close();
-        return PortProbeResult::Opens;
-    }
+    const OpenResult result = device->Probe(deviceName);
+    if (result.Ok()) return PortProbeResult::Opens;
     return result.error == OpenError::NoSuchDevice ? PortProbeResult::Missing : PortProbeResult::Busy;
 }
 

@@ -80,6 +80,15 @@ public:
     virtual OpenResult Open(const std::string& name) = 0;
     virtual bool IsOpen() const = 0;
     virtual void Close() = 0;
+    // Tells whether the named device exists and could be opened, for a list
+    // of ports: without taking it and without leaving a trace on it. The
+    // default opens it and closes it again.
+    virtual OpenResult Probe(const std::string& name)
+    {
+        OpenResult result = Open(name);
+        if (result.Ok()) Close();
+        return result;
+    }
 
     virtual bool SetQueueSizes(uint32_t rxBytes, uint32_t txBytes) = 0;
     virtual bool Purge(unsigned flags) = 0;

@@ -10,6 +10,9 @@ namespace {
 const QString kGroup = QStringLiteral("Options");
 const QString kSerialPort = QStringLiteral("SerialPort");
 const QString kFlashRate = QStringLiteral("FlashRate");
+const QString kWindowSize = QStringLiteral("WindowSize");
+const QString kLastFolder = QStringLiteral("LastFolder");
+constexpr int kSmallestWindow = 200;
 
 QString SlotKey(int index)
 {
@@ -51,6 +54,27 @@ void LoadSettings(QSettings& store, PortRouter& router, const PortProbeFn& probe
         }
     }
     if (!IsValidFlashRate(flashRate)) flashRate = kDefaultFlashRate;
+}
+
+WindowState LoadWindowState(QSettings& store)
+{
+    WindowState state;
+    store.beginGroup(kGroup);
+    const QSize size = store.value(kWindowSize).toSize();
+    if (size.width() >= kSmallestWindow && size.height() >= kSmallestWindow) state.size = size;
+    state.lastFolder = store.value(kLastFolder).toString();
+    store.endGroup();
+    if (state.lastFolder.isEmpty()) state.lastFolder = QStringLiteral(".");
+    return state;
+}
+
+void SaveWindowState(QSettings& store, const WindowState& state)
+{
+    store.beginGroup(kGroup);
+    if (state.size.isValid()) store.setValue(kWindowSize, state.size);
+    store.setValue(kLastFolder, state.lastFolder);
+    store.endGroup();
+    store.sync();
 }
 
 void SaveSettings(QSettings& store, const PortRouter& router, int serialPort, int flashRate)

@@ -2,6 +2,8 @@
 
 #include "platform/PortProbe.h"
 
+#include <QSize>
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -25,5 +27,17 @@ void LoadSettings(QSettings& store, PortRouter& router, const PortProbeFn& probe
 // Writes the port, the rate and the slot devices back. Called at a normal end
 // of the program only.
 void SaveSettings(QSettings& store, const PortRouter& router, int serialPort, int flashRate);
+
+// What the main window keeps from one run to the next, beside the settings.
+struct WindowState {
+    QSize size;         // the main window's; invalid when none was kept
+    QString lastFolder; // where the last file was chosen; "." (the current folder) at first
+};
+
+// Reads "WindowSize" and "LastFolder" from section "Options"; a size that is
+// not one, or smaller than a window can usefully be, reads as none.
+WindowState LoadWindowState(QSettings& store);
+// Writes them back, at a normal end of the program only.
+void SaveWindowState(QSettings& store, const WindowState& state);
 
 } // namespace vantrel

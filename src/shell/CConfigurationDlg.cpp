@@ -4,6 +4,7 @@
 #include "shell/Icons.h"
 #include "ui_ConfigurationDlg.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace vantrel {
@@ -25,6 +26,9 @@ CConfigurationDlg::CConfigurationDlg(PortProbeFn probe, ListPortsFn listPorts, Q
     }
     connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &CConfigurationDlg::OnOK);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    m_typingPause.setSingleShot(true);
+    m_typingPause.setInterval(kTypingPauseMs);
+    connect(&m_typingPause, &QTimer::timeout, this, &CConfigurationDlg::SlotEdited);
 }
 
 CConfigurationDlg::~CConfigurationDlg() = default;
@@ -62,13 +66,26 @@ void CConfigurationDlg::InitDialog()
         box->addItems(devices);
         box->setCurrentText(QString::fromStdString(m_slotTargets[static_cast<size_t>(i)]));
         // A slot pointed elsewhere may reach a device that exists (or not):
-        // list the ports again.
-        connect(box, &QComboBox::currentTextChanged, this, [this] {
-            const int position = m_ui->portList->currentIndex();
-            FillPortList(position >= 0 ? m_portTable[static_cast<size_t>(position)] : m_nPortIndex);
-        });
+        // the ports are listed again once the operator has finished with the
+        // box (a device picked, focus gone, Enter, or a pause in typing), never
+        // for the partial names typed on the way, which may be other devices.
+        connect(box, &QComboBox::activated, this, &CConfigurationDlg::SlotEdited);
+        if (QLineEdit* edit = box->lineEdit())
+            connect(edit, &QLineEdit::editingFinished, this, &CConfigurationDlg::SlotEdited);
+        connect(box, &QComboBox::editTextChanged, this, [this] { m_typingPause.start(); });
     }
     FillPortList(m_nPortIndex);
+}
+
+void CConfigurationDlg::SlotEdited()
+{
+    m_typingPause.stop();
+    std::array<std::string, 4> shown;
+    for (int i = 0; i < PortRouter::kSlotCount; ++i)
+        shown[static_cast<size_t>(i)] = SlotTargetShown(i);
+    if (shown == m_listedTargets) return;
+    const int position = m_ui->portList->currentIndex();
+    FillPortList(position >= 0 ? m_portTable[static_cast<size_t>(position)] : m_nPortIndex);
 }
 
 std::string CConfigurationDlg::SlotTargetShown(int index) const
@@ -83,6 +100,7 @@ void CConfigurationDlg::FillPortList(int selectPortIndex)
     list->clear();
     int selected = -1;
     for (int i = 0; i < PortRouter::kSlotCount; ++i) {
+        m_listedTargets[static_cast<size_t>(i)] = SlotTargetShown(i);
         // A port that does not exist is left out; one that exists but is held
         // by another program is offered all the same.
         const PortProbeResult result = m_probe ? m_probe(SlotTargetShown(i)) : PortProbeResult::Missing;

@@ -4,6 +4,7 @@
 #include "shell/AppSettings.h"
 
 #include <QDialog>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -39,10 +40,19 @@ public:
     int exec() override;
 
     QComboBox* PortList() const;
+    QComboBox* SlotBox(int index) const { return m_slotBoxes[static_cast<size_t>(index)]; }
+
+    // A pause in typing this long ends the editing of a slot box.
+    static constexpr int kTypingPauseMs = 700;
 
 public slots:
     // Takes the controls into the members and closes with OK.
     void OnOK();
+
+private slots:
+    // A slot box was edited: the ports are listed again when a slot now
+    // names another device.
+    void SlotEdited();
 
 private:
     std::string SlotTargetShown(int index) const;
@@ -55,6 +65,9 @@ private:
     std::array<QComboBox*, 4> m_slotBoxes{};
     // List position → port index, for the ports listed.
     std::array<int, 4> m_portTable{};
+    // The slot devices the port list was made from.
+    std::array<std::string, 4> m_listedTargets;
+    QTimer m_typingPause;
     bool m_initialised = false;
 };
 

@@ -20,11 +20,15 @@ namespace {
 
 constexpr char kCommandIdProperty[] = "commandId";
 
-// Key-lock indicators. Qt cannot ask the keyboard for the lock state, so an
-// indicator starts off and follows the lock keys pressed while the program runs.
+constexpr int kLockKeysPollMs = 500;
+
+// Key-lock indicators: lit while their lock is on. Where the window system
+// cannot tell, an indicator starts off and follows the lock keys pressed
+// while the program runs.
 class KeyIndicator : public QLabel {
 public:
-    KeyIndicator(const QString& text, Qt::Key key, QWidget* parent) : QLabel(text, parent), m_key(key)
+    KeyIndicator(const QString& text, Qt::Key key, bool LockKeyState::*lock, QWidget* parent)
+        : QLabel(text, parent), m_key(key), m_lock(lock)
     {
         setAlignment(Qt::AlignCenter);
         setMinimumWidth(fontMetrics().horizontalAdvance(text) + 12);
@@ -34,9 +38,11 @@ public:
     {
         if (key == m_key) setEnabled(!isEnabled());
     }
+    void Show(const LockKeyState& state) { setEnabled(state.*m_lock); }
 
 private:
     Qt::Key m_key;
+    bool LockKeyState::*m_lock;
 };
 
 } // namespace
@@ -124,9 +130,16 @@ void CMainFrame::BuildStatusBar()
     m_prompt->setObjectName(QStringLiteral("promptPane"));
     m_prompt->setMinimumWidth(1);
     statusBar()->addWidget(m_prompt, 1);
-    statusBar()->addPermanentWidget(new KeyIndicator(QStringLiteral("CAP"), Qt::Key_CapsLock, this));
-    statusBar()->addPermanentWidget(new KeyIndicator(QStringLiteral("NUM"), Qt::Key_NumLock, this));
-    statusBar()->addPermanentWidget(new KeyIndicator(QStringLiteral("SCRL"), Qt::Key_ScrollLock, this));
+    statusBar()->addPermanentWidget(
+        new KeyIndicator(QStringLiteral("CAP"), Qt::Key_CapsLock, &LockKeyState::capsLock, this));
+    statusBar()->addPermanentWidget(
+        new KeyIndicator(QStringLiteral("NUM"), Qt::Key_NumLock, &LockKeyState::numLock, this));
+    statusBar()->addPermanentWidget(
+        new KeyIndicator(QStringLiteral("SCRL"), Qt::Key_ScrollLock, &LockKeyState::scrollLock, this));
+    // A lock may change while another program has the keyboard.
+    connect(&m_lockKeysPoll, &QTimer::timeout, this, [this] { RefreshLockKeys(); });
+    m_lockKeysPoll.start(kLockKeysPollMs);
+    RefreshLockKeys();
     connect(Command(cmd::ViewStatusBar), &QAction::toggled, statusBar(), &QStatusBar::setVisible);
 }
 
@@ -177,6 +190,22 @@ void CMainFrame::RemoveToolbarButton(uint32_t id)
     if (QAction* action = Command(id)) m_toolBar->removeAction(action);
 }
 
+void CMainFrame::SetLockKeyReader(LockKeyReader reader)
+{
+    m_lockKeys = std::move(reader);
+    RefreshLockKeys();
+}
+
+bool CMainFrame::RefreshLockKeys()
+{
+    const LockKeyState state = m_lockKeys ? m_lockKeys() : LockKeyState{};
+    if (!state.known) return false;
+    for (QLabel* label : statusBar()->findChildren<QLabel*>()) {
+        if (auto* indicator = dynamic_cast<KeyIndicator*>(label)) indicator->Show(state);
+    }
+    return true;
+}
+
 void CMainFrame::ShowPaneText(const QString& text)
 {
     m_prompt->setText(text);
@@ -185,13 +214,13 @@ void CMainFrame::ShowPaneText(const QString& text)
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     // A key event passes the application filter once per widget it is offered
-    // to; the timestamp tells one press from its propagation.
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->isAutoRepeat() && key->timestamp() != m_lastKeyTime) {
-            m_lastKeyTime = key->timestamp();
+    // to, but first, and once only, on its way through the window it came to.
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (key && watched->isWindowType() && !static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+        if (!RefreshLockKeys() && event->type() == QEvent::KeyPress) {
+            const int pressed = static_cast<QKeyEvent*>(event)->key();
             for (QLabel* label : statusBar()->findChildren<QLabel*>()) {
-                if (auto* indicator = dynamic_cast<KeyIndicator*>(label)) indicator->KeyPressed(key->key());
+                if (auto* indicator = dynamic_cast<KeyIndicator*>(label)) indicator->KeyPressed(pressed);
             }
         }
     }

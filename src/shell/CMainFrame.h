@@ -1,6 +1,9 @@
 #pragma once
 
+#include "shell/LockKeys.h"
+
 #include <QMainWindow>
+#include <QTimer>
 #include <cstdint>
 #include <map>
 
@@ -35,6 +38,12 @@ public:
     // A line for the operator in the prompt pane, until the next prompt.
     void ShowPaneText(const QString& text);
 
+    // Where the CAP, NUM and SCRL indicators learn the lock state (the window
+    // system's by default; tests give their own).
+    void SetLockKeyReader(LockKeyReader reader);
+    // Shows the lock state; false when the reader cannot tell.
+    bool RefreshLockKeys();
+
 signals:
     void commandTriggered(uint32_t id);
     // A popup is about to open: the enabling rules are evaluated again.
@@ -54,7 +63,8 @@ private:
     std::map<uint32_t, QAction*> m_commands;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_prompt = nullptr;
-    quint64 m_lastKeyTime = 0;
+    LockKeyReader m_lockKeys = &ReadLockKeys;
+    QTimer m_lockKeysPoll;
 };
 
 } // namespace vantrel

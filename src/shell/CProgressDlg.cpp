@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QMargins>
 #include <QProgressBar>
 #include <QScreen>
 #include <algorithm>
@@ -85,12 +86,41 @@ void CProgressDlg::Open(uint32_t range)
     const int width = metrics.averageCharWidth() * 272 / 4;
     const int height = std::max(metrics.height() * 38 / 8, m_window->sizeHint().height());
     m_window->setFixedSize(width, height);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        m_window->move(screen->availableGeometry().center() - QPoint(width / 2, height / 2));
-    }
+    ReturnToCentre();
 
     SetRange(ClampToInt(range));
     m_window->show();
+    Refresh();
+}
+
+void CProgressDlg::ReturnToCentre()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!m_window || !screen) return;
+    m_window->move(screen->availableGeometry().center() - QPoint(m_window->width() / 2, m_window->height() / 2));
+}
+
+void CProgressDlg::KeepClearOf(QWidget& box, const QMargins& decoration)
+{
+    if (!m_window) return;
+    constexpr int kGap = 8;
+    const QRect boxFrame = box.geometry().marginsAdded(decoration);
+    const QRect progress = m_window->frameGeometry();
+    if (!boxFrame.intersects(progress)) return;
+    const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : boxFrame.united(progress);
+    const int above = boxFrame.top() - kGap - progress.height();
+    const int below = boxFrame.bottom() + 1 + kGap;
+    if (above >= area.top()) {
+        m_window->move(progress.x(), above);
+    } else if (below + progress.height() <= area.bottom() + 1) {
+        m_window->move(progress.x(), below);
+    } else {
+        // A box as tall as the screen: the window takes the top edge, the box
+        // the room under it.
+        m_window->move(progress.x(), area.top());
+        box.move(boxFrame.x(), area.top() + progress.height() + kGap);
+    }
     Refresh();
 }
 

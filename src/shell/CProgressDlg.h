@@ -7,6 +7,8 @@
 class QDialog;
 class QLabel;
 class QProgressBar;
+class QWidget;
+class QMargins;
 
 namespace Ui {
 class ProgressWindow;
@@ -33,6 +35,14 @@ public:
     QDialog* Window() const { return m_window.get(); }
     QLabel* StatusLine() const;
     QProgressBar* Bar() const;
+
+    // Moves the open window out of the way of a box the operator must read
+    // (frame outside the box's geometry given by `decoration`): above the
+    // box, else below it, else to the top of the screen with the box moved
+    // down under it. Nothing while the window is closed.
+    void KeepClearOf(QWidget& box, const QMargins& decoration);
+    // Back to the centre of the screen, where the window belongs.
+    void ReturnToCentre();
 
 private:
     void Open(uint32_t range);

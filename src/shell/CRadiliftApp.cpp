@@ -14,16 +14,30 @@
 #include "shell/CConfigurationDlg.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadioInfoDlg.h"
+#include "shell/CRecoverRadioDlg.h"
 #include "shell/CRegionalIdDlg.h"
 #include "shell/CServiceHistoryDlg.h"
 #include "shell/CUpgradeRadioDlg.h"
 #include "shell/CommandIds.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 
 namespace vantrel {
+namespace {
+
+// A kept size never larger than the screen it comes back on.
+QSize FittingSize(const QSize& size)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? size.boundedTo(screen->availableGeometry().size()) : size;
+}
+
+} // namespace
 
 CRadiliftApp::CRadiliftApp(Variant variant, QSettings& store, ShellHooks hooks)
     : m_variant(variant), m_store(store), m_hooks(std::move(hooks)),
@@ -52,8 +66,10 @@ CRadiliftApp::~CRadiliftApp()
 bool CRadiliftApp::InitInstance()
 {
     LoadSettings(m_store, m_router, m_hooks.probePort, m_nSerialPort, m_nFlashRate);
+    m_window = LoadWindowState(m_store);
 
     m_frame = std::make_unique<CMainFrame>();
+    if (m_window.size.isValid()) m_frame->resize(FittingSize(m_window.size));
     m_feedback.SetMainWindow(m_frame.get());
     connect(m_frame.get(), &CMainFrame::commandTriggered, this, &CRadiliftApp::OnCommand);
     connect(m_frame.get(), &CMainFrame::updateCommandUi, this, &CRadiliftApp::UpdateCommandUi);
@@ -70,6 +86,9 @@ bool CRadiliftApp::InitInstance()
 void CRadiliftApp::ExitInstance()
 {
     SaveSettings(m_store, m_router, m_nSerialPort, m_nFlashRate);
+    // The size the window has when it is not maximised.
+    if (m_frame) m_window.size = m_frame->normalGeometry().size();
+    SaveWindowState(m_store, m_window);
 }
 
 void CRadiliftApp::EditMenu()
@@ -116,8 +135,8 @@ void CRadiliftApp::EditMenu()
         }
         frame.RemoveMenuItemAt(kFile, 0);
         frame.RemoveMenuItemAt(kFile, 0);
-        for (uint32_t id : {cmd::ProgramRegionalId, cmd::UpgradeRadio, cmd::FlashFirmware, cmd::WriteCodeplug,
-                            cmd::HelpTopics, cmd::About, cmd::AboutLab}) {
+        for (uint32_t id : {cmd::ProgramRegionalId, cmd::UpgradeRadio, cmd::FlashFirmware, cmd::RecoverRadio,
+                            cmd::WriteCodeplug, cmd::HelpTopics, cmd::About, cmd::AboutLab}) {
             frame.RemoveCommand(id);
         }
         frame.RemoveMenuItemAt(kHelp, 0);
@@ -202,6 +221,9 @@ void CRadiliftApp::OnCommand(uint32_t id)
     case cmd::ToolbarUpgrade:
         OnUpgradeRadio();
         break;
+    case cmd::RecoverRadio:
+        OnRecoverRadio();
+        break;
     default:
         // Help and pane switching: no help content, one pane.
         break;
@@ -229,10 +251,17 @@ void CRadiliftApp::SaveBootcodesAsBinary()
     vantrel::SaveBootcodesAsBinary(m_strFirmwareFolder);
 }
 
+QString CRadiliftApp::ChooseFile(const QString& title)
+{
+    const QString path = m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), title, m_window.lastFolder) : QString();
+    // The next file dialog opens where this one ended.
+    if (!path.isEmpty()) m_window.lastFolder = QFileInfo(path).absolutePath();
+    return path;
+}
+
 void CRadiliftApp::OnSelectFirmware()
 {
-    const QString path =
-        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select firmware file")) : QString();
+    const QString path = ChooseFile(QStringLiteral("Select firmware file"));
     if (path.isEmpty()) return;
     m_strFirmwareFile = path.toStdString();
     m_bFirmwareSelected = 1;
@@ -240,8 +269,7 @@ void CRadiliftApp::OnSelectFirmware()
 
 void CRadiliftApp::OnSelectCodeplug()
 {
-    const QString path =
-        m_hooks.chooseFile ? m_hooks.chooseFile(m_frame.get(), QStringLiteral("Select Codeplug file")) : QString();
+    const QString path = ChooseFile(QStringLiteral("Select Codeplug file"));
     if (path.isEmpty()) return;
     m_strCodeplugFile = path.toStdString();
     m_bCodeplugSelected = 1;
@@ -288,6 +316,25 @@ void CRadiliftApp::OnUpgradeRadio()
         m_strFirmwareFolder = ProgramFolder();
         dialog.firmwarePath = m_strFirmwareFolder + "tor5t.mot";
     }
+    dialog.exec();
+}
+
+void CRadiliftApp::OnRecoverRadio()
+{
+    // The patch tool neither upgrades nor recovers.
+    if (m_variant == Variant::Mendkit) return;
+    CRecoverRadioDlg dialog(m_hooks.recoverRadio, m_hooks.chooseBackup, m_frame.get());
+    dialog.settings.portIndex = m_nSerialPort;
+    dialog.settings.flashRate = static_cast<uint32_t>(m_nFlashRate);
+    dialog.settings.programFolder = ProgramFolder();
+    // The firmware the upgrade command of the variant flashes: the
+    // laboratory's is the file selected, if any.
+    if (m_variant == Variant::Divavav) {
+        dialog.settings.firmwarePath = m_strFirmwareFile;
+        dialog.settings.firmwareSelected = !m_strFirmwareFile.empty();
+        dialog.firmwareAvailable = !m_strFirmwareFile.empty();
+    }
+    dialog.backupFolder = UserDataFolder();
     dialog.exec();
 }
 

@@ -61,12 +61,15 @@ private:
     void EditMenu();
     bool ConfirmTestRelease();
 
+    // The open-file dialog, in the folder of the last file chosen.
+    QString ChooseFile(const QString& title);
     void OnSelectFirmware();
     void OnSelectCodeplug();
     void OnConfiguration();
     void OnRadioInfo();
     void OnRegionalId();
     void OnUpgradeRadio();
+    void OnRecoverRadio();
     void OnWriteCodeplug();
     void OnPatch(bool undo);
     void OnAbout();
@@ -78,6 +81,7 @@ private:
 
     Variant m_variant;
     QSettings& m_store;
+    WindowState m_window;
     ShellHooks m_hooks;
     RealClock m_realClock;
     Clock& m_clock;

@@ -32,6 +32,8 @@ constexpr uint32_t ToolbarUpgrade = 32778;
 constexpr uint32_t ToolbarAbout = 32785;
 // Added beside the system's commands: the records of the operations done.
 constexpr uint32_t ServiceHistory = 32801;
+// Added beside the defined commands: recovery of a radio in bootstrap mode.
+constexpr uint32_t RecoverRadio = 32800;
 // Accelerator targets: help and pane switching. The program has no help
 // content and one pane, so they are bound but do nothing.
 constexpr uint32_t Help = 57670;

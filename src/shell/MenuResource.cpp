@@ -25,6 +25,7 @@ const std::vector<PopupDef>& MainMenuResource()
           {0, ""},
           {cmd::UpgradeRadio, "&Upgrade Radio..."},
           {cmd::FlashFirmware, "&Flash firmware..."},
+          {cmd::RecoverRadio, "Re&cover radio..."},
           {cmd::WriteCodeplug, "&Write Codeplug..."},
           {cmd::PatchRadio, "&Patch Radio"},
           {cmd::UndoPatch, "&Undo patch"},

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <algorithm>
 
 namespace vantrel {
@@ -20,6 +21,83 @@ struct BoxStyle {
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton yes; // the button that answers 1
+};
+
+// The frame a window manager puts around a window, from one it has framed.
+QMargins DecorationOf(const QWidget* window)
+{
+    if (!window || !window->isVisible()) return {};
+    const QRect frame = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+            frame.bottom() - inner.bottom()};
+}
+
+// A message box that, shown while the progress window is open, belongs to it,
+// stays above it with the keyboard focus and keeps the progress window off
+// itself: every line and button of it must stay readable. Outside a run it
+// belongs to the main window.
+class CRunBox : public QMessageBox {
+    static constexpr int kFramedAfterMs = 100;
+
+public:
+    CRunBox(const BoxStyle& style, const QString& text, CProgressDlg& progress, QWidget* frame,
+            Qt::WindowModality idleModality)
+        : QMessageBox(style.icon, style.caption, text, style.buttons,
+                      progress.IsOpen() ? static_cast<QWidget*>(progress.Window()) : frame),
+          m_progress(progress.IsOpen() ? &progress : nullptr), m_decoration(DecorationOf(frame))
+    {
+        // During a run the operation waits for this answer: nothing else in
+        // the program may run.
+        setWindowModality(m_progress ? Qt::ApplicationModal : idleModality);
+        // Above the progress window, which itself stays on top of everything
+        // (set after the modality, which sets the box's window flags afresh).
+        if (m_progress) setWindowFlag(Qt::WindowStaysOnTopHint);
+        // The program's icon in its title bar, as beside the main window
+        // (the progress window has none of its own).
+        if (frame) setWindowIcon(frame->windowIcon());
+    }
+
+    // Shows the box until it is answered; the progress window goes back to
+    // the centre of the screen afterwards.
+    int Answer()
+    {
+        const int answer = exec();
+        if (m_progress) m_progress->ReturnToCentre();
+        return answer;
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // The box has its final size and place only now.
+        QMessageBox::showEvent(event);
+        if (!m_progress) return;
+        m_progress->KeepClearOf(*this, Decoration());
+        // The operator answers with the keyboard too, and the progress window
+        // was the last window shown.
+        raise();
+        activateWindow();
+        // Once a window manager has framed and placed the box, its real frame
+        // is known: look again.
+        QTimer::singleShot(kFramedAfterMs, this, [this] {
+            if (!isVisible()) return;
+            m_progress->KeepClearOf(*this, Decoration());
+            activateWindow();
+        });
+    }
+
+private:
+    // A window manager frames the box only once it is mapped: until then the
+    // main window's frame is the best guess of its frame.
+    QMargins Decoration() const
+    {
+        const QMargins own = DecorationOf(this);
+        return own.isNull() ? m_decoration : own;
+    }
+
+    CProgressDlg* m_progress;
+    QMargins m_decoration;
 };
 
 BoxStyle StyleOf(int kind, const QString& caption)
@@ -68,10 +146,9 @@ int QtFeedback::ShowMessageBoxText(int kind, uint32_t /*id*/, const std::string&
 {
     const BoxStyle style = StyleOf(kind, m_caption);
     const bool known = kind >= kMsgError && kind <= kMsgErrorRetryCancel;
-    QMessageBox box(style.icon, style.caption, known ? QString::fromStdString(text) : QString(), style.buttons,
-                    m_frame.data());
     // The operation waits for this answer: nothing else in the program may run.
-    box.setWindowModality(Qt::ApplicationModal);
+    CRunBox box(style, known ? QString::fromStdString(text) : QString(), m_progress, m_frame.data(),
+                Qt::ApplicationModal);
     if (style.buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
     box.setDefaultButton(style.yes);
     // The box that ends an operation (shown once its progress window is gone)
@@ -84,7 +161,7 @@ int QtFeedback::ShowMessageBoxText(int kind, uint32_t /*id*/, const std::string&
     // A wait cursor must not hide the arrow the operator answers with.
     const bool waiting = m_waitDepth > 0;
     if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int answer = box.exec();
+    const int answer = box.Answer();
     if (waiting) QApplication::restoreOverrideCursor();
     return answer == QMessageBox::Cancel ? 0 : 1;
 }
@@ -92,14 +169,13 @@ int QtFeedback::ShowMessageBoxText(int kind, uint32_t /*id*/, const std::string&
 void QtFeedback::ShowPortOpenFailure(const std::string& portName, const OpenResult& failure)
 {
     const std::string& detail = failure.message;
-    QMessageBox box(QMessageBox::Critical, Text(20000),
-                    QString::fromStdString(PortOpenFailureText(portName, failure.error)), QMessageBox::Ok,
-                    m_frame.data());
-    box.setWindowModality(m_frame ? Qt::WindowModal : Qt::ApplicationModal);
+    const BoxStyle style{Text(20000), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok};
+    CRunBox box(style, QString::fromStdString(PortOpenFailureText(portName, failure.error)), m_progress, m_frame.data(),
+                m_frame ? Qt::WindowModal : Qt::ApplicationModal);
     // The platform's reason (missing device, permission) is what the operator
     // needs to fix it.
     if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));
-    box.exec();
+    box.Answer();
 }
 
 void QtFeedback::BeginWaitCursor()
@@ -113,6 +189,12 @@ void QtFeedback::EndWaitCursor()
     if (m_waitDepth == 0) return;
     --m_waitDepth;
     QApplication::restoreOverrideCursor();
+}
+
+std::string QtFeedback::RecoveryHint(RecoveryWay way, const std::string& backupPath) const
+{
+    if (way == RecoveryWay::EepromOnly) return MessageWith(20237, {backupPath});
+    return backupPath.empty() ? LoadMessageText(20234) : MessageWith(20233, {backupPath});
 }
 
 void QtFeedback::ShowNote(const std::string& text)

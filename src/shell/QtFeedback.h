@@ -14,7 +14,8 @@ namespace vantrel {
 class CMainFrame;
 
 // The GUI's feedback sink: the progress window, the message boxes and the wait
-// cursor. Boxes are owned by the main window when there is one.
+// cursor. Boxes are owned by the main window when there is one, and by the
+// progress window while it is open.
 class QtFeedback final : public Feedback {
 public:
     QtFeedback() = default;
@@ -29,6 +30,7 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void ShowNote(const std::string& text) override;
+    std::string RecoveryHint(RecoveryWay way, const std::string& backupPath) const override;
 
     // The caption of information and warning boxes; empty for the program's title.
     void SetCaption(const QString& caption) { m_caption = caption; }

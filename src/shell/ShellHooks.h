@@ -7,6 +7,7 @@
 #include "shell/CCodeplugUpdateDlg.h"
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadioInfoDlg.h"
+#include "shell/CRecoverRadioDlg.h"
 #include "shell/CRegionalIdDlg.h"
 #include "shell/CServiceHistoryDlg.h"
 #include "shell/CUpgradeRadioDlg.h"
@@ -30,8 +31,9 @@ using PatchRadioFn = std::function<PatchOutcome(int portIndex, bool undo)>;
 struct ShellHooks {
     PortProbeFn probePort;
     ListPortsFn listPorts;
-    // Returns the full path chosen, or an empty string when cancelled.
-    std::function<QString(QWidget* parent, const QString& title)> chooseFile;
+    // Opens in the folder given; returns the full path chosen, or an empty
+    // string when cancelled.
+    std::function<QString(QWidget* parent, const QString& title, const QString& folder)> chooseFile;
     // The serial devices behind the slots. A slot naming "sim" reaches the
     // application's own simulated radio.
     PortRouter::Maker deviceMaker;
@@ -42,6 +44,9 @@ struct ShellHooks {
     RunUpgradeFn runUpgrade;
     WriteCodeplugFn writeCodeplug;
     PatchRadioFn patchRadio;
+    RecoverRadioFn recoverRadio;
+    // The open-file dialog for an EEPROM backup.
+    ChooseBackupFn chooseBackup;
     // A clock of the caller's instead of the real one (tests run the
     // simulated radio on virtual time).
     Clock* clock = nullptr;
@@ -62,8 +67,10 @@ ShellHooks DefaultShellHooks();
 PatchOutcome RunPatcher(int portIndex, bool undo);
 
 // The system's open-file dialog for firmware and codeplug sources.
-QString ChooseSourceFile(QWidget* parent, const QString& title);
+QString ChooseSourceFile(QWidget* parent, const QString& title, const QString& folder);
 // The system's save-file dialog for a CSV file.
 QString ChooseCsvFile(QWidget* parent, const QString& title);
+// The system's open-file dialog for an EEPROM backup.
+QString ChooseBackupFile(QWidget* parent);
 
 } // namespace vantrel

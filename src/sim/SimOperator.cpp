@@ -49,6 +49,7 @@ void SimOperator::OnAnswer(uint32_t id, int answer)
     case 20154:
     case 20136:
     case 20207:
+    case 20230:
         ask = Ask::Normal;
         break;
     case 20132:

@@ -21,7 +21,7 @@ enum class SimOperatorHabit {
 //
 //   20133 answered OK          adapter ON(Flash Mode), battery reconnected: bootstrap mode
 //   20153, 20156, 20159 shown  adapter left ON, power reconnected: bootstrap mode again
-//   20154, 20136, 20207 shown  adapter OFF(Normal Operation), radio off and on: normal operation
+//   20154, 20136, 20207, 20230 shown  adapter OFF(Normal Operation), radio off and on: normal operation
 //   20132 shown                adapter OFF, nothing else
 //   20272 answered OK          radio switched off (for the cable check)
 //   20273 shown                radio switched on again

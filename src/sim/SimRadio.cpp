@@ -138,6 +138,8 @@ void SimRadio::PowerOff()
     ++m_epoch;
     if (m_line) m_line->AbortTransmit();
     m_state.mode = SimMode::Off;
+    // A flashing cut short by the power stays incomplete.
+    m_flashing = false;
     m_parser.Reset();
     m_rx.clear();
     m_block.clear();
@@ -175,7 +177,7 @@ void SimRadio::EnterNormal()
     m_parser.Reset();
     m_rx.clear();
     m_discarding = false;
-    Log("normal operation at 9600 Bd");
+    Log(m_state.firmwareErased ? "no firmware in the flash: the radio stays silent" : "normal operation at 9600 Bd");
 }
 
 void SimRadio::Restart()
@@ -220,6 +222,9 @@ void SimRadio::Receive(uint8_t byte)
     if (m_unplugged || !m_line) return;
     switch (m_state.mode) {
     case SimMode::Normal:
+        // Without its firmware the radio has nothing that listens at 9600 Bd.
+        if (!m_state.firmwareErased) ReceiveFramed(byte);
+        break;
     case SimMode::Loader:
         ReceiveFramed(byte);
         break;
@@ -444,6 +449,8 @@ SimRadio::Answer SimRadio::EraseFlash(const std::vector<uint8_t>& payload)
     const uint32_t n = ++m_erases;
     // The old contents are gone as soon as the erase starts.
     m_state.flash.EraseAll();
+    m_state.firmwareErased = true;
+    m_flashing = true;
     Log("erasing flash");
     if (m_faults.Hits(SimFaultKind::PowerLoss, SimEvent::Erase, n)) {
         m_line->Schedule(Now() + m_timing.eraseUs / 2, Guarded([this] { PowerOff(); }));
@@ -455,6 +462,10 @@ SimRadio::Answer SimRadio::EraseFlash(const std::vector<uint8_t>& payload)
 
 SimRadio::Answer SimRadio::Reset()
 {
+    // The loader's reset after a flashing that ran from its erase to the end
+    // without losing power starts the new firmware.
+    if (m_state.mode == SimMode::Loader && m_flashing && !m_state.flash.IsErased()) m_state.firmwareErased = false;
+    m_flashing = false;
     Answer a;
     a.firstDelayUs = m_timing.ackDelayUs;
     a.afterFirst = [this] { Restart(); };

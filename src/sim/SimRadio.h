@@ -143,6 +143,8 @@ private:
 
     uint32_t m_epoch = 0; // bumps on power loss and restart; stale timers check it
     bool m_unplugged = false;
+    // The flash was erased since the loader started and power has not failed since.
+    bool m_flashing = false;
 
     // Framed requests.
     std::vector<std::vector<uint8_t>> m_requests;

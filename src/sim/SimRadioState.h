@@ -43,6 +43,10 @@ struct SimRadioState {
     bool adapterFlashMode = false; // the flash adapter's switch: ON(Flash Mode)
     SimMode mode = SimMode::Normal;
     uint32_t loaderRate = 0; // the rate of a running loader
+    // The flash was erased and has not been flashed completely since: the
+    // radio's own firmware is gone, so in normal operation it answers nothing
+    // (only its built-in bootstrap firmware still talks).
+    bool firmwareErased = false;
 };
 
 // Radio processing and reaction times, in microseconds.

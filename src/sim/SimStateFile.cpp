@@ -117,16 +117,18 @@ bool DecodeFlash(Reader r, SimRadioState& state, std::string& error)
 
 bool DecodeMode(Reader r, SimRadioState& state, std::string& error)
 {
-    uint8_t mode = 0, adapter = 0;
+    uint8_t mode = 0, adapter = 0, erased = 0;
     uint32_t rate = 0;
-    if (!r.U8(mode) || !r.U8(adapter) || !r.U32(rate) || !r.AtEnd() || mode > static_cast<uint8_t>(SimMode::Halted) ||
-        adapter > 1) {
+    // The firmware byte came later; a file without it holds a radio with its firmware.
+    if (!r.U8(mode) || !r.U8(adapter) || !r.U32(rate) || (!r.AtEnd() && !r.U8(erased)) || !r.AtEnd() ||
+        mode > static_cast<uint8_t>(SimMode::Halted) || adapter > 1 || erased > 1) {
         error = "bad radio mode";
         return false;
     }
     state.mode = static_cast<SimMode>(mode);
     state.adapterFlashMode = adapter == 1;
     state.loaderRate = rate;
+    state.firmwareErased = erased == 1;
     return true;
 }
 
@@ -160,6 +162,7 @@ std::vector<uint8_t> EncodeSimState(const std::string& profile, const SimRadioSt
     PutSection(out, kFlash, flash);
     std::vector<uint8_t> mode{static_cast<uint8_t>(state.mode), static_cast<uint8_t>(state.adapterFlashMode ? 1 : 0)};
     Put32(mode, state.loaderRate);
+    mode.push_back(state.firmwareErased ? 1 : 0);
     PutSection(out, kMode, mode);
     Put32(out, SimStateChecksum(out.data(), out.size()));
     return out;

@@ -1,5 +1,6 @@
 #include "upgrade/FindUpgradePlan.h"
 
+#include "codeplug/EepromBackup.h"
 #include "data/ModelTable.h"
 #include "link/RadioCommands.h"
 #include "upgrade/PlanLookup.h"
@@ -35,11 +36,34 @@ UpgradeLookup FindUpgradePlan()
     if (row < 0) return result;
     result.modelRow = row;
     result.column = row % kModelColumns;
+    result.codeplugPartNumber = InfoText(partNumber);
+    result.platform = platform;
 
     uint8_t version[kInfoBufferSize] = {};
     if (!ReadSoftwareVersion(version)) return result;
     result.plan = FindVersionPlan(InfoText(version), result.column);
     return result;
+}
+
+UpgradeLookup LookupFromBackup(const EepromBackup& backup)
+{
+    UpgradeLookup result;
+    if (backup.platform == BackupPlatform::Unknown) return result;
+    const Platform platform = backup.platform == BackupPlatform::Meq ? Platform::Meq : Platform::Torva;
+    const int row = FindModelRow(backup.modelNumber, backup.codeplugPartNumber, platform);
+    if (row < 0) return result;
+    result.modelRow = row;
+    result.column = row % kModelColumns;
+    result.codeplugPartNumber = backup.codeplugPartNumber;
+    result.platform = platform;
+    result.plan = FindVersionPlan(backup.softwareVersion, result.column);
+    return result;
+}
+
+void KeepLookupIdentity(const UpgradeLookup& lookup, EepromBackup& backup)
+{
+    backup.codeplugPartNumber = lookup.codeplugPartNumber;
+    backup.platform = lookup.platform == Platform::Meq ? BackupPlatform::Meq : BackupPlatform::Torva;
 }
 
 } // namespace vantrel

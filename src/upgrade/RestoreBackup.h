@@ -6,7 +6,7 @@
 namespace vantrel {
 
 enum class RestoreOutcome {
-    Restored,  // 20208 was shown
+    Restored,  // 20207 was shown
     Failed,    // the failure's message was shown
     Cancelled, // the operator cancelled the bootstrap prompt; nothing was shown
 };

@@ -1,12 +1,15 @@
 #include "upgrade/UpgradeProcedure.h"
 
+#include "codeplug/BackupList.h"
 #include "codeplug/CodeplugLayout.h"
+#include "codeplug/CodeplugValidator.h"
 #include "codeplug/UpgradeBackup.h"
 #include "data/ModelTable.h"
 #include "data/VersionTable.h"
 #include "flash/FlashFileSet.h"
 #include "flash/FlashLoader.h"
 #include "history/OperationJournal.h"
+#include "link/CauseNotes.h"
 #include "link/Feedback.h"
 #include "link/MemoryReadBack.h"
 #include "link/RadioCommands.h"
@@ -15,11 +18,11 @@
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "platform/StopRequest.h"
-#include "upgrade/CodeplugConversion.h"
-#include "upgrade/HardwareMigration.h"
+#include "upgrade/LoaderSteps.h"
 #include "upgrade/UpgradeImage.h"
 #include "upgrade/UpgradeLengths.h"
 #include "upgrade/UpgradePreflight.h"
+#include "upgrade/UpgradedImage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,16 +38,14 @@ constexpr uint32_t kBeforeBootcodeMs = 1000;
 constexpr uint8_t kMarkerSet = 127;
 
 constexpr uint32_t kIdReadingEeprom = 20130;
-constexpr uint32_t kIdWritingEeprom = 20131;
-constexpr uint32_t kIdResetting = 20135;
 constexpr uint32_t kIdCheckingRadio = 20143;
 constexpr uint32_t kIdUpgradeFailed = 20146;
 constexpr uint32_t kIdOpenEepromData = 20152;
-constexpr uint32_t kIdBootcodeRetry = 20153;
 constexpr uint32_t kIdUpgradeDone = 20154;
-constexpr uint32_t kIdFlashingFailed = 20158;
-constexpr uint32_t kIdRetryFlashing = 20159;
 constexpr uint32_t kIdFirmwareKept = 20254;
+constexpr uint32_t kIdAlreadyConverted = 20241;
+constexpr uint32_t kIdPartlyConverted = 20242;
+constexpr uint32_t kIdLengthsRefused = 20245;
 
 constexpr int kErrorNotSupported = 1;
 constexpr int kErrorBattery = 2;
@@ -91,14 +92,14 @@ public:
 
 private:
     bool WritesImage() const { return m_plan.hardwareCodeplug != 0 || m_plan.applicationCodeplug != 0; }
-    uint32_t MarkerAddress() const { return m_phase3 ? kPhase3MarkerAddress : kPhase12MarkerAddress; }
+    uint32_t MarkerAddress() const { return MarkerAddressOf(m_phase3); }
 
     std::string EepromDataPath() const
     {
         return m_settings.programFolder + ModelTableRow(m_lookup.modelRow).eepromDataFile;
     }
 
-    void CheckRadio();
+    void CheckRadio(const CSerialPort& port);
     void ReadLengths();
     void CheckFiles();
     void SaveBackup();
@@ -106,12 +107,13 @@ private:
     bool DownloadBootcode(); // false: the operator cancelled
     void RestoreMarkerAfterCancel();
     void ReadImage();
+    bool CheckEarlierConversion(std::span<const uint8_t> read); // false: stop before any write
     void MigrateImage();
-    void WriteImage(CRadioConnection& connection);
-    void FlashFirmware();
+    void RestoreMarker();
     bool IsSameRadio(); // over the attached link
     void NoteVersionsAfter();
-    void ResetRadioAtFlashRate();
+    void PointToRecovery(const std::string& backupPath);
+    UpgradeResult Finish();
 
     UpgradeSettings m_settings;
     UpgradeHooks m_hooks;
@@ -136,6 +138,13 @@ private:
     std::string m_backupPath;
     uint32_t m_backupEnd = 0; // the backup holds addresses [0, m_backupEnd)
     UpgradeStage m_stage = UpgradeStage::Checking;
+    // An earlier upgrade has written the converted codeplug already: only the
+    // firmware is left to do.
+    bool m_firmwareOnly = false;
+    // The radio may be left without working firmware or codeplug from here
+    // on: a failure tells the operator how to recover it.
+    bool m_changing = false;
+    bool m_recoveryShown = false;
 };
 
 UpgradeResult CUpgradeRun::Run()
@@ -145,11 +154,14 @@ UpgradeResult CUpgradeRun::Run()
 
     {
         CRadioConnection normal(m_settings.portIndex, kNormalRate, m_ok);
-        // Why the port did not open, before the run's own summary.
-        if (!m_ok)
+        // Why the port did not open, before the run's own summary; the
+        // note says that nothing was sent.
+        if (!m_ok) {
             CurrentFeedback().ShowPortOpenFailure(PortNameFromIndex(m_settings.portIndex),
                                                   normal.Port().LastOpenError());
-        if (m_ok) CheckRadio();
+            ShowPortNotOpenedNote(normal.Port());
+        }
+        if (m_ok) CheckRadio(normal.Port());
         if (m_ok) ReadLengths();
         // Nothing is written until every file of the run has been checked
         // and every byte the run will write has been saved.
@@ -168,29 +180,58 @@ UpgradeResult CUpgradeRun::Run()
     if (m_ok) ReadImage();
     if (m_ok) {
         CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
-        if (m_ok) MigrateImage();
-        if (m_ok && WritesImage()) WriteImage(loader);
+        if (m_ok && m_firmwareOnly) RestoreMarker();
+        if (m_ok && !m_firmwareOnly) MigrateImage();
+        if (m_ok && WritesImage() && !m_firmwareOnly) {
+            m_stage = UpgradeStage::EepromWriting;
+            const std::vector<EepromRun> image{
+                {0, std::vector<uint8_t>(m_image.begin(), m_image.begin() + m_imageLength)}};
+            const EepromWrite written = WriteEepromWithRetries(loader, m_ok, image, *m_loader, m_settings.flashRate,
+                                                               m_backupPath, [this] { return IsSameRadio(); });
+            m_ok = written == EepromWrite::Written;
+            // A radio that does not keep what it is given is not erased: it
+            // keeps the firmware that runs its data.
+            if (written == EepromWrite::Differs) CurrentFeedback().ShowNote(LoadMessageText(kIdFirmwareKept));
+        }
     }
     if (m_ok && m_plan.firmware != 0) {
         m_stage = UpgradeStage::Flashing;
-        FlashFirmware();
+        m_changing = true;
+        m_ok = FlashWithRetries(*m_loader, m_ok, m_settings.portIndex, m_settings.flashRate,
+                                [this] { return IsSameRadio(); });
     }
-    if (m_ok) ResetRadioAtFlashRate();
+    if (m_ok) m_ok = ResetAtFlashRate(m_settings.portIndex, m_settings.flashRate);
     if (m_ok) m_stage = UpgradeStage::Done;
+    return Finish();
+}
 
+UpgradeResult CUpgradeRun::Finish()
+{
     SendProgress(WM_PROGRESS_CLOSE);
     if (m_ok) {
         NoteVersionsAfter();
         ShowMessage(kMsgInformation, kIdUpgradeDone);
         return {UpgradeOutcome::Succeeded, 0, m_backupPath, m_stage};
     }
+    if (m_changing) PointToRecovery(m_backupPath);
     ShowMessage(kMsgError, kIdUpgradeFailed + static_cast<uint32_t>(m_errorIndex));
     return {UpgradeOutcome::Failed, m_errorIndex, m_backupPath, m_stage};
 }
 
-void CUpgradeRun::CheckRadio()
+// Once: the final box names the backup and the command that brings the radio back.
+void CUpgradeRun::PointToRecovery(const std::string& backupPath)
+{
+    if (m_recoveryShown) return;
+    m_recoveryShown = true;
+    ShowRecoveryHint(RecoveryWay::Firmware, backupPath);
+}
+
+void CUpgradeRun::CheckRadio(const CSerialPort& port)
 {
     if (!IsBatteryOk()) {
+        // A radio that says nothing at all is no battery problem: its firmware
+        // may be gone.
+        if (TheRadioLink().Status() == LinkNoResponse) ShowNoAnswerNote(port);
         m_ok = false;
         m_errorIndex = kErrorBattery;
         return;
@@ -236,7 +277,12 @@ void CUpgradeRun::ReadLengths()
     // Refused before anything is written: a length beyond the image, an erased
     // or damaged length word, or a hardware-only plan on a Phase 1/2 radio.
     m_imageLength = UpgradeImageLength(m_plan, hardwareLength, extra);
-    if (m_imageLength == 0) m_ok = false;
+    if (m_imageLength == 0) {
+        m_ok = false;
+        // Lengths like these are what an EEPROM write cut short leaves behind.
+        CurrentFeedback().ShowNote(LoadMessageText(kIdLengthsRefused));
+        PointToRecovery(NewestBackupOf(UserDataFolder(), m_backup.serialNumber).path);
+    }
 }
 
 void CUpgradeRun::CheckFiles()
@@ -265,6 +311,12 @@ void CUpgradeRun::SaveBackup()
             m_ok = false;
             return;
         }
+        // Stopped before anything is saved or written when an earlier run
+        // left its conversion half done.
+        m_ok = CheckEarlierConversion(saved);
+        if (!m_ok) return;
+    }
+    if (WritesImage() && !m_firmwareOnly) {
         // The codeplug steps on a copy tell how much the run will write, and
         // refuse a codeplug they cannot take while the radio is still as it was.
         std::vector<uint8_t> trial(kImageSize, 0);
@@ -291,6 +343,8 @@ void CUpgradeRun::SaveBackup()
     m_backup.start = 0;
     m_backup.bytes = std::move(saved);
     m_backup.moreRuns = {{kTagByteAddress, {m_heldTag}}};
+    // With the lookup's identity a recovery can redo the conversion from this file.
+    KeepLookupIdentity(m_lookup, m_backup);
     m_backupPath = SaveUpgradeBackup(m_backup);
     if (m_backupPath.empty()) m_ok = false;
     m_backupEnd = end;
@@ -317,16 +371,9 @@ void CUpgradeRun::SetMarkers()
 
 bool CUpgradeRun::DownloadBootcode()
 {
-    if (m_loader->LoadBootcode(true)) return true;
-    if (m_loader->cancelled) return false;
-    // A stopped run asks the operator for nothing more.
-    if (StopRequested()) {
-        m_ok = false;
-        return true;
-    }
-    ShowMessage(kMsgWarning, kIdBootcodeRetry);
-    m_ok = m_loader->LoadBootcode(false);
-    return true;
+    const LoaderStart start = StartLoader(*m_loader);
+    m_ok = start == LoaderStart::Ready;
+    return start != LoaderStart::Cancelled;
 }
 
 void CUpgradeRun::RestoreMarkerAfterCancel()
@@ -359,6 +406,22 @@ void CUpgradeRun::ReadImage()
     m_bytesRead = m_imageLength;
 }
 
+// A radio whose EEPROM already holds the converted codeplug (an earlier run
+// stopped after writing it) must not be converted a second time.
+bool CUpgradeRun::CheckEarlierConversion(std::span<const uint8_t> read)
+{
+    if (m_plan.applicationCodeplug == 0 || !HoldsConvertedLayout(read)) return true;
+    if (ValidateCodeplugImage(read, ApplicationLayout::New).empty()) {
+        CurrentFeedback().ShowNote(LoadMessageText(kIdAlreadyConverted));
+        m_firmwareOnly = true;
+        return true;
+    }
+    // Written only in part: the earlier run's backup holds the data to finish it with.
+    CurrentFeedback().ShowNote(LoadMessageText(kIdPartlyConverted));
+    PointToRecovery(NewestBackupOf(UserDataFolder(), m_backup.serialNumber).path);
+    return false;
+}
+
 void CUpgradeRun::MigrateImage()
 {
     // The file is read again: it may have changed since the check.
@@ -388,58 +451,18 @@ void CUpgradeRun::MigrateImage()
     // overwrites it again; without an image the marker goes back where it was
     // read, and only when this run inverted it.
     if (WritesImage()) {
+        // From here on the radio may be left without a working codeplug.
+        m_changing = true;
         if (!WriteByteAt(kPhase3MarkerAddress, static_cast<uint8_t>(255 - m_marker))) m_ok = false;
-    } else if (m_markerInverted && !WriteByteAt(MarkerAddress(), static_cast<uint8_t>(255 - m_marker))) {
-        m_ok = false;
+    } else {
+        RestoreMarker();
     }
 }
 
-void CUpgradeRun::WriteImage(CRadioConnection& connection)
+// The marker goes back to what it was before this run, where it was read.
+void CUpgradeRun::RestoreMarker()
 {
-    m_stage = UpgradeStage::EepromWriting;
-    for (;;) {
-        if (m_ok) {
-            SendProgress(WM_PROGRESS_TEXT, kIdWritingEeprom);
-            MemoryMismatch mismatch;
-            const CheckedWrite written = WriteMemoryRangeChecked(m_image.data(), 0, m_imageLength, mismatch);
-            if (written == CheckedWrite::Done) return;
-            if (written == CheckedWrite::Differs) {
-                // A radio that does not keep what it is given is not retried,
-                // and not erased: it keeps the firmware that runs its data.
-                ShowReadBackMismatch(mismatch);
-                ShowBackupKeptNote(m_backupPath);
-                CurrentFeedback().ShowNote(LoadMessageText(kIdFirmwareKept));
-                m_ok = false;
-                return;
-            }
-        }
-        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
-            m_ok = false;
-            return;
-        }
-        ShowMessage(kMsgWarning, kIdRetryFlashing);
-        connection.Detach();
-        m_ok = m_loader->LoadBootcode(false);
-        connection.Reopen(m_settings.flashRate);
-        if (m_ok) m_ok = IsSameRadio();
-    }
-}
-
-void CUpgradeRun::FlashFirmware()
-{
-    for (;;) {
-        if (m_ok && m_loader->FlashFirmware()) return;
-        if (StopRequested() || ShowMessage(kMsgErrorRetryCancel, kIdFlashingFailed) == 0) {
-            m_ok = false;
-            return;
-        }
-        ShowMessage(kMsgWarning, kIdRetryFlashing);
-        m_ok = m_loader->LoadBootcode(false);
-        if (m_ok) {
-            CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
-            if (m_ok) m_ok = IsSameRadio();
-        }
-    }
+    if (m_markerInverted && !WriteByteAt(MarkerAddress(), static_cast<uint8_t>(255 - m_marker))) m_ok = false;
 }
 
 void CUpgradeRun::NoteVersionsAfter()
@@ -456,15 +479,6 @@ bool CUpgradeRun::IsSameRadio()
 {
     uint8_t tag = 0;
     return ReadByteAt(kTagByteAddress, tag) && tag == m_tagByte;
-}
-
-void CUpgradeRun::ResetRadioAtFlashRate()
-{
-    CRadioConnection loader(m_settings.portIndex, m_settings.flashRate, m_ok);
-    if (!m_ok) return;
-    SendProgress(WM_PROGRESS_TEXT, kIdResetting);
-    SendProgress(WM_PROGRESS_HIDEBAR);
-    m_ok = ResetRadio();
 }
 
 } // namespace

@@ -1,18 +1,17 @@
-#include <gtest/gtest.h>
+#include "data/ModelTable.h"
+#include "sim/CodeplugGenerator.h"
+#include "support/CliRunner.h"
+#include "support/CodeplugFiles.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "data/ModelTable.h"
-#include "sim/CodeplugGenerator.h"
-#include "support/CliRunner.h"
-#include "support/CodeplugFiles.h"
 
 namespace vantrel {
 namespace {
@@ -25,9 +24,9 @@ TEST(CliTest, InfoPrintsTheTenFieldsFromTheSimulatedRadio)
 {
     const CliRun run = RunCommand({"info"});
     EXPECT_EQ(run.status, 0) << run.err;
-    for (const char* label : {"Model Number:", "Serial Number:", "ESN:", "Software Version:", "Codeplug Version:",
-                              "Last Programmed:", "Codeplug Part No:", "Firmware Part No:", "Radio IC Versions:",
-                              "Regional Identifier:"}) {
+    for (const char* label :
+         {"Model Number:", "Serial Number:", "ESN:", "Software Version:", "Codeplug Version:", "Last Programmed:",
+          "Codeplug Part No:", "Firmware Part No:", "Radio IC Versions:", "Regional Identifier:"}) {
         EXPECT_NE(run.out.find(label), std::string::npos) << label;
     }
 }
@@ -74,14 +73,14 @@ TEST(CliTest, TraceRecordsEveryByteWithItsTime)
     ASSERT_EQ(RunCommand({"--port", "sim", "--trace", trace, "info"}).status, 0);
     std::stringstream text;
     {
-        std::ifstream in(trace);  // closed before the file is removed, as Windows needs
+        std::ifstream in(trace); // closed before the file is removed, as Windows needs
         text << in.rdbuf();
     }
     // The first request, its echo and the ACK.
     EXPECT_NE(text.str().find("TX F2 23 00 EA"), std::string::npos);
     EXPECT_NE(text.str().find("RX F2 23 00 EA"), std::string::npos);
     EXPECT_NE(text.str().find("RX 50"), std::string::npos);
-    EXPECT_NE(text.str().find("TX F1 10 FE"), std::string::npos);  // the reset at the end
+    EXPECT_NE(text.str().find("TX F1 10 FE"), std::string::npos); // the reset at the end
     std::filesystem::remove(trace);
 }
 
@@ -132,17 +131,18 @@ TEST(CliTest, UpgradeOfTheSimulatedRadioEndsWithSuccessAndKeepsABackup)
     const std::filesystem::path data = TempPath("upgrade-data");
     std::filesystem::create_directories(folder);
     for (const auto& entry : std::filesystem::directory_iterator(VANTREL_BIN_DIR)) {
-        if (entry.path().extension() == ".0") std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+        if (entry.path().extension() == ".0")
+            std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
     }
     ASSERT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
 
     // Without --yes nobody answers the bootstrap prompt: the run is cancelled.
-    CliRun run = RunCommand({"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2",
-                             "upgrade"});
+    CliRun run = RunCommand(
+        {"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2", "upgrade"});
     EXPECT_EQ(run.status, 3) << run.out << run.err;
 
-    run = RunCommand({"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2", "--yes",
-                      "upgrade"});
+    run = RunCommand(
+        {"--folder", folder.string(), "--data-dir", data.string(), "--sim-profile", "phase12-r2", "--yes", "upgrade"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Upgrade Successfully done!\nSet the flash adapter switch to OFF(Normal Operation) and "
                            "turn the radio OFF and then ON again."),
@@ -166,8 +166,8 @@ std::vector<uint8_t> FileBytes(const std::filesystem::path& path)
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // A program folder with the image files the exports make from the sample sources.
@@ -176,7 +176,8 @@ std::filesystem::path ExportedProgramFolder(const std::string& name)
     const std::filesystem::path folder = TempPath(name);
     std::filesystem::create_directories(folder);
     for (const auto& entry : std::filesystem::directory_iterator(VANTREL_BIN_DIR)) {
-        if (entry.path().extension() == ".0") std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
+        if (entry.path().extension() == ".0")
+            std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
     }
     EXPECT_EQ(RunCommand({"--folder", folder.string(), "export", "all"}).status, 0);
     return folder;
@@ -229,8 +230,8 @@ TEST(CliTest, UpgradeWithAMissingOrDamagedFileLeavesTheRadioAsItWas)
         const std::filesystem::path file = folder / c.file;
         const std::vector<uint8_t> intact = FileBytes(file);
         c.damage(file);
-        const CliRun run = RunCommand({"--folder", folder.string(), "--data-dir", c.dataDir, "--sim-state",
-                                       state.string(), "--yes", "upgrade"});
+        const CliRun run = RunCommand(
+            {"--folder", folder.string(), "--data-dir", c.dataDir, "--sim-state", state.string(), "--yes", "upgrade"});
         EXPECT_EQ(run.status, 1) << run.out << run.err;
         EXPECT_NE(run.err.find(std::string("Error: ") + c.message), std::string::npos) << run.err;
         EXPECT_EQ(FileBytes(state), radioBefore) << "the radio's EEPROM, flash and mode are as they were";
@@ -255,7 +256,8 @@ TEST(CliTest, FailedCodeplugWriteExitsWithFailureAndSaysWhatFailed)
     const CliRun run = RunCommand({"--sim-fault", "nak@8-", "write-codeplug", "--no-backup", file.string()});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
     EXPECT_NE(run.err.find("Writing the codeplug into the radio failed"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Error: The connected radio is not supported by this version of Vantrel"), std::string::npos);
+    EXPECT_NE(run.err.find("Error: The connected radio is not supported by this version of Vantrel"),
+              std::string::npos);
     std::filesystem::remove(file);
 }
 
@@ -281,5 +283,42 @@ TEST(CliTest, CodeplugFileOfAnotherLayoutLeavesTheRadioAsItWas)
         std::filesystem::remove_all(p);
 }
 
-}  // namespace
-}  // namespace vantrel
+TEST(CliTest, RecoverBringsBackARadioWhoseUpgradeLostPowerInTheErase)
+{
+    const std::filesystem::path folder = ExportedProgramFolder("recover");
+    const std::filesystem::path data = TempPath("recover-data");
+    const std::string state = TempPath("recover.state");
+    const std::vector<std::string> bench = {"--folder",   folder.string(), "--data-dir", data.string(), "--sim-profile",
+                                            "phase12-r2", "--sim-state",   state,        "--yes"};
+    auto run = [&bench](std::vector<std::string> more) {
+        std::vector<std::string> args = bench;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCommand(args);
+    };
+
+    CliRun result = run({"--sim-fault", "power@erase:1", "upgrade"});
+    EXPECT_EQ(result.status, 1) << result.out << result.err;
+    const std::string hint = "To bring the radio back, run: vantrel-cli recover --backup ";
+    const size_t at = result.out.find(hint);
+    ASSERT_NE(at, std::string::npos) << result.out;
+    const std::string backup = result.out.substr(at + hint.size(), result.out.find('\n', at) - at - hint.size());
+    EXPECT_TRUE(std::filesystem::exists(backup)) << backup;
+
+    result = run({"info"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("Nothing answered on COM1"), std::string::npos) << result.out;
+
+    result = run({"recover", "--backup", backup});
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("The radio was recovered."), std::string::npos) << result.out;
+    EXPECT_EQ(run({"info"}).status, 0);
+
+    // A backup that does not exist is a usage error; nothing is sent.
+    EXPECT_EQ(run({"recover", "--backup", backup + ".gone"}).status, 2);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(data);
+    std::filesystem::remove(state);
+}
+
+} // namespace
+} // namespace vantrel

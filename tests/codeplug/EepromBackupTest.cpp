@@ -27,6 +27,14 @@ std::vector<uint8_t> Encoded(const EepromBackup& b)
     return out;
 }
 
+// An upgrade's backup also keeps what the model lookup reads.
+EepromBackup WithLookup(EepromBackup b)
+{
+    b.codeplugPartNumber = "TORVA_DEF*";
+    b.platform = BackupPlatform::Meq;
+    return b;
+}
+
 // An upgrade's backup: the image from address 0 and the tag byte far beyond it.
 EepromBackup SampleWithRuns()
 {
@@ -63,13 +71,21 @@ void ExpectRoundTripAndRefusals(const EepromBackup& sample)
 
 TEST(EepromBackup, RoundTripsAndRefusesEveryTruncationAndDamage)
 {
-    for (const EepromBackup& sample : {Sample(), SampleWithRuns()}) {
-        SCOPED_TRACE(sample.moreRuns.size());
-        ExpectRoundTripAndRefusals(sample);
+    const struct {
+        const char* name;
+        EepromBackup sample;
+        uint8_t version;
+    } cases[] = {{"identity only", Sample(), 1},
+                 {"further runs", SampleWithRuns(), 2},
+                 {"lookup identity", WithLookup(Sample()), 3},
+                 {"lookup identity and further runs", WithLookup(SampleWithRuns()), 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectRoundTripAndRefusals(c.sample);
+        // Without further runs or the lookup identity the file keeps the
+        // first format, byte for byte.
+        EXPECT_EQ(Encoded(c.sample)[9], c.version);
     }
-    // Without further runs the file keeps the first format, byte for byte.
-    EXPECT_EQ(Encoded(Sample())[9], 1);
-    EXPECT_EQ(Encoded(SampleWithRuns())[9], 2);
 }
 
 TEST(EepromBackup, FurtherRunsAreBounded)

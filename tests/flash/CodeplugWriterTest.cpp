@@ -1,13 +1,13 @@
 #include "flash/CodeplugWriter.h"
 
+#include "codeplug/BlockChecksum.h"
+#include "codeplug/EepromBackup.h"
 #include "link/Feedback.h"
 #include "link/RadioCommands.h"
-#include "codeplug/EepromBackup.h"
 #include "platform/Files.h"
 #include "sim/CodeplugGenerator.h"
 #include "support/CodeplugFiles.h"
 #include "support/OperationRig.h"
-#include "codeplug/BlockChecksum.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -380,9 +380,9 @@ TEST(CodeplugWriter, RadioLostMidWriteIsAskedAboutAndGivenUp)
         const auto writes = rig.requests.Writes();
         // The fourth write found the radio silent; each later pass fails on its first write.
         ASSERT_GT(writes.size(), 4u);
-        EXPECT_TRUE(std::all_of(writes.begin() + 4, writes.end(),
-                                [&](const auto& w) { return w.address == writes.front().address; }))
-            << "every pass starts again from its first write";
+        EXPECT_TRUE(std::all_of(writes.begin() + 4, writes.end(), [&](const auto& w) {
+            return w.address == writes.front().address;
+        })) << "every pass starts again from its first write";
     }
     {
         // Power lost at the second write: the operator cancels at the first question.
@@ -393,6 +393,13 @@ TEST(CodeplugWriter, RadioLostMidWriteIsAskedAboutAndGivenUp)
         EXPECT_EQ(rig.feedback.FailureNotes(), std::vector<std::string>{kWriteFailedNote});
         EXPECT_EQ(rig.requests.Count(kOpWriteMemory), 2u);
         EXPECT_EQ(rig.requests.Count(kOpReset), 1u);
+        // Part of the codeplug is in the radio: the final box names the
+        // backup that brings the rest back, and how.
+        const auto backups = BackupFiles(rig);
+        ASSERT_EQ(backups.size(), 1u);
+        ASSERT_FALSE(rig.feedback.Notes().empty());
+        EXPECT_EQ(rig.feedback.Notes().back(),
+                  "To bring the radio's EEPROM data back, run: vantrel-cli restore " + rig.dataFolder.File(backups[0]));
     }
     {
         // A Retry after a lost answer writes the whole image again and succeeds.

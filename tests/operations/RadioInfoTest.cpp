@@ -71,6 +71,7 @@ TEST(RadioInfoTest, RefusedModelOrSerialLeavesTheFieldEmpty)
 struct AbortCase {
     const char* faults;
     std::vector<uint32_t> messages;
+    bool nothingAnswered = false; // the box gets a note with the real cause and the way back
 };
 
 class RadioInfoAbortTest : public ::testing::TestWithParam<AbortCase> {};
@@ -83,22 +84,30 @@ TEST_P(RadioInfoAbortTest, AbortsWithSerialCommunicationErrorAndNoReset)
     EXPECT_EQ(result.fields.modelNumber, "");
     EXPECT_EQ(sim.Feedback().Messages(), GetParam().messages);
     EXPECT_FALSE(sim.WasReset());
-    // The wait cursor ends before the message is shown.
+    // The wait cursor ends before the message is shown, and before its notes.
     const auto& events = sim.Feedback().Events();
-    ASSERT_GE(events.size(), 2u);
-    EXPECT_EQ(events[events.size() - 2].type, Event::WaitCursorOff);
+    const size_t notes = GetParam().nothingAnswered ? 2 : 0;
+    ASSERT_GE(events.size(), 2u + notes);
+    EXPECT_EQ(events[events.size() - 2 - notes].type, Event::WaitCursorOff);
+    const std::vector<std::string> seen = sim.Feedback().Notes();
+    ASSERT_EQ(seen.size(), notes);
+    if (notes != 0) {
+        EXPECT_EQ(seen[0], "Nothing answered on COM1 (sim:default). A radio whose firmware was erased by a failed "
+                           "upgrade answers only in bootstrap mode.");
+        EXPECT_EQ(seen[1], "To bring the radio back, run: vantrel-cli recover");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     FailureTable, RadioInfoAbortTest,
-    ::testing::Values(AbortCase{"silence@1", {20157}},  // nothing answers the first item
+    ::testing::Values(AbortCase{"silence@1", {20157}, true},  // nothing answers the first item
                       AbortCase{"cut@4", {20157}},  // incomplete reply
                       AbortCase{"badsum@6", {20157}},  // checksum error
                       AbortCase{"unsupported@1", {20157}},  // model number not supported
                       AbortCase{"unsupported@2", {20157}},  // serial number not supported
                       AbortCase{"nak@3", {20157}},  // a later item refused
                       AbortCase{"long@5", {20102, 20157}},  // a reply longer than the buffer
-                      AbortCase{"noecho", {20157}}),  // adapter unplugged: no echo at all
+                      AbortCase{"noecho", {20157}, true}),  // adapter unplugged: no echo at all
     [](const auto& info) {
         std::string name = info.param.faults;  // "silence@1" → "silence_1"
         for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -1,13 +1,25 @@
 #include "ShellTestSupport.h"
 #include "platform/PortRouter.h"
+#if !defined(_WIN32)
+#include "platform/PortProbe.h"
+#include "platform/Runtime.h"
+#include "platform/posix/PosixSerialDevice.h"
+#include "platform/posix/PtyPair.h"
+#endif
 #include "shell/CConfigurationDlg.h"
 #include "shell/CRadiliftApp.h"
 #include "shell/CommandIds.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
+#include <cstring>
+#if !defined(_WIN32)
+#include <termios.h>
+#endif
 
 namespace vantrel {
 namespace {
@@ -113,6 +125,7 @@ private slots:
         QCOMPARE(Items(com2), (QStringList{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-port0", "sim"}));
 
         com2->setCurrentText(QStringLiteral("sim"));
+        emit com2->lineEdit()->editingFinished(); // the operator leaves the box
         QComboBox* list = Control<QComboBox>(dialog, 1000);
         dialog.show();
         SaveShot(&dialog, QStringLiteral("configuration"));
@@ -126,6 +139,91 @@ private slots:
         QCOMPARE(dialog.m_slotTargets[1], std::string("sim"));
         QCOMPARE(dialog.m_slotTargets[3], PortRouter::DefaultSlotTarget(3));
     }
+
+    // Typing a device name probes nothing on the way: only the name the
+    // operator ends with is probed, once editing ends.
+    void probesOnlyWhenEditingEnds_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("pause in typing") << QStringLiteral("pause");
+        QTest::newRow("Enter") << QStringLiteral("enter");
+        QTest::newRow("focus moves on") << QStringLiteral("focus");
+        QTest::newRow("picked from the list") << QStringLiteral("pick");
+    }
+
+    void probesOnlyWhenEditingEnds()
+    {
+        QFETCH(QString, ending);
+        FakePorts ports;
+        StandardPorts(ports);
+        ports.present = {{"/dev/ttyUSB0", "", ""}};
+        CConfigurationDlg dialog(ports.Probe(), ports.List());
+        dialog.InitDialog();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QComboBox* com2 = dialog.SlotBox(1);
+        ports.probed.clear();
+        if (ending == QLatin1String("pick")) {
+            com2->setCurrentIndex(0);
+            emit com2->activated(0);
+        } else {
+            com2->setFocus();
+            com2->lineEdit()->clear();
+            QTest::keyClicks(com2->lineEdit(), QStringLiteral("/dev/ttyUSB0"));
+            // Nothing while typing.
+            QVERIFY(ports.probed.empty());
+            if (ending == QLatin1String("pause")) {
+                QTRY_VERIFY_WITH_TIMEOUT(!ports.probed.empty(), 5 * CConfigurationDlg::kTypingPauseMs);
+            } else if (ending == QLatin1String("enter")) {
+                QTest::keyClick(com2->lineEdit(), Qt::Key_Return);
+            } else {
+                Control<QComboBox>(dialog, 1022)->setFocus();
+            }
+        }
+        QVERIFY(std::count(ports.probed.begin(), ports.probed.end(), std::string("/dev/ttyUSB0")) >= 1);
+        for (const std::string& name : ports.probed) {
+            bool slotDefault = false;
+            for (int i = 0; i < PortRouter::kSlotCount; ++i)
+                slotDefault = slotDefault || name == PortRouter::DefaultSlotTarget(i);
+            QVERIFY2(name == "/dev/ttyUSB0" || slotDefault, name.c_str());
+        }
+        // Editing that ends without a change probes nothing again.
+        ports.probed.clear();
+        emit com2->lineEdit()->editingFinished();
+        QVERIFY(ports.probed.empty());
+    }
+
+#if !defined(_WIN32)
+    // The terminal the program was started from must not be left raw and
+    // without echo because its path was typed into a slot box.
+    void typingATerminalsPathLeavesItsSettingsAlone()
+    {
+        testing::PtyPair pty;
+        QVERIFY(pty.Ok());
+        termios before{};
+        QCOMPARE(tcgetattr(pty.SlaveFd(), &before), 0);
+        QVERIFY((before.c_lflag & ECHO) != 0);
+        PortRouter router;
+        router.SetDeviceMaker(MakePosixSerialDevice);
+        RealClock clock;
+        ScopedRuntime runtime(clock, router);
+        CConfigurationDlg dialog(&ProbeSerialPort, ListPortsFn());
+        dialog.InitDialog();
+        QComboBox* com1 = dialog.SlotBox(0);
+        com1->lineEdit()->clear();
+        QTest::keyClicks(com1->lineEdit(), QString::fromStdString(pty.SlavePath()));
+        QTest::keyClick(com1->lineEdit(), Qt::Key_Return);
+        QTest::qWait(2 * CConfigurationDlg::kTypingPauseMs);
+        QVERIFY(Items(Control<QComboBox>(dialog, 1000)).contains(QStringLiteral("COM1")));
+        termios after{};
+        QCOMPARE(tcgetattr(pty.SlaveFd(), &after), 0);
+        QCOMPARE(after.c_lflag, before.c_lflag);
+        QCOMPARE(after.c_iflag, before.c_iflag);
+        QCOMPARE(after.c_oflag, before.c_oflag);
+        QCOMPARE(after.c_cflag, before.c_cflag);
+        QVERIFY(std::memcmp(after.c_cc, before.c_cc, sizeof before.c_cc) == 0);
+    }
+#endif
 
     void showsTheCautionTextAndPicture()
     {

@@ -1,15 +1,15 @@
 #include "ShellTestSupport.h"
 #include "link/StringTable.h"
+#include "platform/Files.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRadiliftApp.h"
 #include "shell/CommandIds.h"
-#include "platform/Files.h"
 
 #include <QAction>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -43,22 +43,27 @@ private slots:
     {
         QTest::addColumn<int>("variant");
         QTest::addColumn<QStringList>("menus");
-        QTest::newRow("service")
-            << int(Variant::Service)
-            << QStringList{"File: Exit", "Radio Access: Radio Info... | - | Upgrade Radio... | - | Service history...",
-                           "Options: Configuration...", "View: Toolbar | Status Bar", "Help: About Vantrel..."};
-        QTest::newRow("divavav")
-            << int(Variant::Divavav)
-            << QStringList{"File: Select firmware file | Select codeplug file | - | Exit",
-                           "Radio Access: Radio Info... | Program Regional ID... | - | "
-                           "Flash firmware... (disabled) | Write Codeplug... (disabled) | - | Service history...",
-                           "Options: Configuration...", "View: Toolbar | Status Bar",
-                           "Help: Help Topics (disabled) | - | About Vantrel - Lab version..."};
-        QTest::newRow("mendkit")
-            << int(Variant::Mendkit)
-            << QStringList{"File: Exit",
-                           "Radio Access: Radio Info... | - | Patch Radio | Undo patch | - | Service history...",
-                           "Options: Configuration...", "View: Toolbar | Status Bar", "Help: About Mendkit"};
+        // "Recover radio..." is added beside the upgrade of the service and laboratory variants, "Service
+        // history..." last in every variant.
+        QTest::newRow("service") << int(Variant::Service)
+                                 << QStringList{"File: Exit",
+                                                "Radio Access: Radio Info... | - | Upgrade Radio... | Recover "
+                                                "radio... | - | Service history...",
+                                                "Options: Configuration...", "View: Toolbar | Status Bar",
+                                                "Help: About Vantrel..."};
+        QTest::newRow("divavav") << int(Variant::Divavav)
+                                 << QStringList{"File: Select firmware file | Select codeplug file | - | Exit",
+                                                "Radio Access: Radio Info... | Program Regional ID... | - | "
+                                                "Flash firmware... (disabled) | Recover radio... | Write Codeplug... "
+                                                "(disabled) | - | Service history...",
+                                                "Options: Configuration...", "View: Toolbar | Status Bar",
+                                                "Help: Help Topics (disabled) | - | About Vantrel - Lab version..."};
+        QTest::newRow("mendkit") << int(Variant::Mendkit)
+                                 << QStringList{"File: Exit",
+                                                "Radio Access: Radio Info... | - | Patch Radio | Undo patch | - | "
+                                                "Service history...",
+                                                "Options: Configuration...", "View: Toolbar | Status Bar",
+                                                "Help: About Mendkit"};
     }
 
     void menuBarOfEachVariant()
@@ -121,11 +126,93 @@ private slots:
         QCOMPARE(indicators, (QStringList{"CAP", "NUM", "SCRL"}));
     }
 
+    // The indicators show the keyboard's lock state as the window system
+    // reports it, whatever keys were pressed in the program.
+    void lockIndicatorsShowTheKeyboardsState_data()
+    {
+        QTest::addColumn<bool>("caps");
+        QTest::addColumn<bool>("num");
+        QTest::addColumn<bool>("scroll");
+        QTest::newRow("all off") << false << false << false;
+        QTest::newRow("caps lock") << true << false << false;
+        QTest::newRow("num lock") << false << true << false;
+        QTest::newRow("scroll and num lock") << false << true << true;
+    }
+
+    void lockIndicatorsShowTheKeyboardsState()
+    {
+        QFETCH(bool, caps);
+        QFETCH(bool, num);
+        QFETCH(bool, scroll);
+        Started s(Variant::Service);
+        LockKeyState state{true, !caps, !num, !scroll};
+        s.Frame().SetLockKeyReader([&state] { return state; });
+        auto lit = [&s] {
+            QStringList on;
+            for (QLabel* label : s.Frame().statusBar()->findChildren<QLabel*>())
+                if (label != s.Frame().PromptPane() && label->isEnabled()) on << label->text();
+            return on;
+        };
+        QStringList expected;
+        if (caps) expected << QStringLiteral("CAP");
+        if (num) expected << QStringLiteral("NUM");
+        if (scroll) expected << QStringLiteral("SCRL");
+        // The keyboard changes (in this program or another); the indicators follow.
+        state = {true, caps, num, scroll};
+        QTest::keyClick(s.Frame().windowHandle(), Qt::Key_CapsLock);
+        QCOMPARE(lit(), expected);
+        state = {true, !caps, num, scroll};
+        QTRY_VERIFY_WITH_TIMEOUT(lit().contains(QStringLiteral("CAP")) != caps, 3000);
+    }
+
+    void lockIndicatorsFollowTheKeysWhereTheStateIsUnknown()
+    {
+        Started s(Variant::Service);
+        s.Frame().SetLockKeyReader([] { return LockKeyState{}; });
+        QLabel* num = nullptr;
+        for (QLabel* label : s.Frame().statusBar()->findChildren<QLabel*>())
+            if (label->text() == QLatin1String("NUM")) num = label;
+        QVERIFY(num && !num->isEnabled());
+        QTest::keyClick(s.Frame().windowHandle(), Qt::Key_NumLock);
+        QVERIFY(num->isEnabled());
+        QTest::keyClick(s.Frame().windowHandle(), Qt::Key_NumLock);
+        QVERIFY(!num->isEnabled());
+    }
+
+    // The main window comes back with the size it had; the file dialogs open
+    // where the last file was chosen, the current folder at the first start.
+    void windowSizeAndLastFolderAreKept()
+    {
+        TempStore store;
+        FakePorts ports;
+        std::vector<QString> folders;
+        ShellHooks hooks = TestHooks(ports);
+        hooks.chooseFile = [&folders](QWidget*, const QString&, const QString& folder) {
+            folders.push_back(folder);
+            return QStringLiteral("/tmp/sources/torva5t.0");
+        };
+        {
+            CRadiliftApp app(Variant::Divavav, store.Store(), hooks);
+            QVERIFY(app.InitInstance());
+            app.MainFrame()->resize(700, 480);
+            app.OnCommand(cmd::SelectFirmware);
+            app.OnCommand(cmd::SelectCodeplug);
+            app.ExitInstance();
+        }
+        QCOMPARE(folders, (std::vector<QString>{QStringLiteral("."), QStringLiteral("/tmp/sources")}));
+        CRadiliftApp again(Variant::Divavav, store.Store(), hooks);
+        QVERIFY(again.InitInstance());
+        QCOMPARE(again.MainFrame()->size(), QSize(700, 480));
+        again.OnCommand(cmd::SelectFirmware);
+        QCOMPARE(folders.back(), QStringLiteral("/tmp/sources"));
+    }
+
     void everyCommandHasItsPromptAndTheAcceleratorsAreBound()
     {
         Started s(Variant::Mendkit);
-        const uint32_t commands[] = {57601, 32781, 32776, 32780, 32777, 57665, 32771, 32774, 32772, 32783, 32782, 32792,
-                                     32793, 32773, 59392, 59393, 57667, 57664, 32784, 32794, 32779, 32778, 32785};
+        const uint32_t commands[] = {57601, 32781, 32776, 32780, 32777, 57665, 32771, 32774,
+                                     32772, 32783, 32782, 32792, 32793, 32773, 59392, 59393,
+                                     57667, 57664, 32784, 32794, 32779, 32778, 32785, 32800};
         for (uint32_t id : commands) {
             QAction* action = s.Frame().Command(id);
             QVERIFY2(action, qPrintable(QString::number(id)));

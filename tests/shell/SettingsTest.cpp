@@ -22,6 +22,25 @@ class SettingsTest : public QObject {
     }
 
 private slots:
+    void windowStateIsEmptyAtFirstAndRoundTrips()
+    {
+        TempStore store;
+        WindowState first = LoadWindowState(store.Store());
+        QVERIFY(!first.size.isValid());
+        QCOMPARE(first.lastFolder, QStringLiteral("."));
+        first.size = QSize(800, 500);
+        first.lastFolder = QStringLiteral("/srv/firmware");
+        SaveWindowState(store.Store(), first);
+        const WindowState back = LoadWindowState(*store.Reopen());
+        QCOMPARE(back.size, QSize(800, 500));
+        QCOMPARE(back.lastFolder, QStringLiteral("/srv/firmware"));
+        // A size no window can usefully have, or a value of the wrong kind, is none.
+        for (const QVariant& bad : {QVariant(QSize(20, 10)), QVariant(QStringLiteral("large"))}) {
+            store.Store().setValue("Options/WindowSize", bad);
+            QVERIFY(!LoadWindowState(store.Store()).size.isValid());
+        }
+    }
+
     void firstStartProbesForTheFirstPortThatOpens()
     {
         TempStore store;

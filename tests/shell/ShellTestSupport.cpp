@@ -71,6 +71,15 @@ void Record(QMessageBox* box, BoxSeen& seen)
     seen.buttons = box->standardButtons();
     seen.modality = box->windowModality();
     if (QApplication::overrideCursor()) seen.cursor = QApplication::overrideCursor()->shape();
+    seen.frame = box->frameGeometry();
+    seen.staysOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    seen.owner = box->parentWidget() ? box->parentWidget()->objectName() : QString();
+    seen.active = QApplication::activeWindow() == box;
+    seen.progressFrame = QRect();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("progressWindow") && window->isVisible())
+            seen.progressFrame = window->frameGeometry();
+    }
 }
 
 } // namespace
@@ -174,7 +183,7 @@ ShellHooks TestHooks(FakePorts& ports, std::vector<QString>* chosen)
     ShellHooks hooks;
     hooks.probePort = ports.Probe();
     hooks.listPorts = ports.List();
-    hooks.chooseFile = [chosen](QWidget*, const QString&) {
+    hooks.chooseFile = [chosen](QWidget*, const QString&, const QString&) {
         if (!chosen || chosen->empty()) return QString();
         const QString answer = chosen->front();
         chosen->erase(chosen->begin());

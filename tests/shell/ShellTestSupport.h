@@ -37,6 +37,12 @@ struct BoxSeen {
     QMessageBox::StandardButtons buttons;
     Qt::WindowModality modality = Qt::NonModal;
     Qt::CursorShape cursor = Qt::ArrowCursor; // the override cursor while it showed
+    // Where it stood, frame included, and above which window.
+    QRect frame;
+    QRect progressFrame; // the progress window's, when one was open
+    bool staysOnTop = false;
+    QString owner;       // object name of the window that owns the box
+    bool active = false; // it had the keyboard focus
 };
 
 // A pending answer to a modal window; it is withdrawn when this goes out of

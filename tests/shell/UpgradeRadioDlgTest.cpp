@@ -4,6 +4,7 @@
 #include "images/Export.h"
 #include "images/SRecordWriter.h"
 #include "link/StringTable.h"
+#include "operations/RadioInfo.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "shell/CMainFrame.h"
@@ -12,6 +13,7 @@
 #include "shell/CommandIds.h"
 #include "shell/QtFeedback.h"
 #include "sim/CodeplugGenerator.h"
+#include "upgrade/RecoverRadio.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,8 +22,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <optional>
 
 namespace vantrel {
@@ -120,6 +124,7 @@ struct UpgradeBench {
         ShellHooks hooks = TestHooks(ports, &chosen);
         hooks.clock = &clock;
         hooks.runUpgrade = std::move(run);
+        hooks.recoverRadio = &RecoverRadio;
         app = std::make_unique<CRadiliftApp>(variant, store.Store(), hooks);
         std::string error;
         QVERIFY2(app->Simulation().SetFaults(faults, error), error.c_str());
@@ -212,6 +217,10 @@ public:
     void BeginWaitCursor() override { m_gui.BeginWaitCursor(); }
     void EndWaitCursor() override { m_gui.EndWaitCursor(); }
     void ShowNote(const std::string& text) override { m_gui.ShowNote(text); }
+    std::string RecoveryHint(RecoveryWay way, const std::string& backupPath) const override
+    {
+        return m_gui.RecoveryHint(way, backupPath);
+    }
 
     const BoxSeen& Last() const { return seen.back(); }
 
@@ -444,25 +453,29 @@ private slots:
         QTest::addColumn<std::vector<B>>("answers");
         QTest::addColumn<std::vector<uint32_t>>("boxes");
         QTest::addColumn<bool>("backup");
+        // The summary of a run that failed once the radio was being changed
+        // also says how to bring it back.
+        QTest::addColumn<bool>("recovery");
         QTest::newRow("low battery") << "low-battery"
-                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20148} << false;
+                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20148} << false << false;
         QTest::newRow("unsupported") << "unsupported"
-                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20147} << false;
+                                     << "" << std::vector<B>{} << std::vector<uint32_t>{20147} << false << false;
         // The backup is saved before the first write, ahead of the prompt.
         QTest::newRow("bootstrap prompt cancelled")
             << "phase12-r2"
-            << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << true;
+            << "" << std::vector<B>{QMessageBox::Cancel} << std::vector<uint32_t>{20133} << true << false;
         QTest::newRow("bootcode download retried")
             << "phase12-r2"
-            << "power@block:2" << std::vector<B>{} << std::vector<uint32_t>{20133, 20125, 20153, 20154} << true;
+            << "power@block:2" << std::vector<B>{} << std::vector<uint32_t>{20133, 20125, 20153, 20154} << true
+            << false;
         QTest::newRow("flash erase fails, Cancel")
             << "phase12-r2"
             << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Cancel}
-            << std::vector<uint32_t>{20133, 20158, 20146} << true;
+            << std::vector<uint32_t>{20133, 20158, 20146} << true << true;
         QTest::newRow("flash erase fails, Retry")
             << "phase12-r2"
             << "power@erase:1" << std::vector<B>{QMessageBox::Ok, QMessageBox::Retry}
-            << std::vector<uint32_t>{20133, 20158, 20159, 20154} << true;
+            << std::vector<uint32_t>{20133, 20158, 20159, 20154} << true << false;
     }
 
     void promptsAndEndingsOfARun()
@@ -472,6 +485,7 @@ private slots:
         QFETCH(std::vector<QMessageBox::StandardButton>, answers);
         QFETCH(std::vector<uint32_t>, boxes);
         QFETCH(bool, backup);
+        QFETCH(bool, recovery);
         UpgradeBench bench(Variant::Service, profile.toStdString(), faults.toStdString());
         WatchingFeedback watch(bench.app->Feedback(), answers);
         bench.StartUpgrade(cmd::UpgradeRadio);
@@ -488,7 +502,10 @@ private slots:
         // A run cancelled at the prompt ends without a summary box.
         const bool summary = boxes.back() != 20133;
         if (backup && summary) {
-            QCOMPARE(last.informative, BackupLineFor(bench.folder.data.filePath(backups[0])));
+            const QString path = bench.folder.data.filePath(backups[0]);
+            QString expected = BackupLineFor(path);
+            if (recovery) expected += QLatin1Char('\n') + Text(20233).replace(QStringLiteral("%s"), path);
+            QCOMPARE(last.informative, expected);
         } else {
             QVERIFY(last.informative.isEmpty());
         }
@@ -502,6 +519,40 @@ private slots:
     // A note belongs to the run that gave it: it goes with that run's final
     // message (the first box after the progress window closed) once, never
     // with a question inside the run or a later message.
+    // The upgrade loses power in the erase; "Recover radio..." with the backup
+    // it names brings the radio back from the menu alone.
+    void recoverRadioBringsBackARadioWhoseUpgradeFailed()
+    {
+        UpgradeBench bench(Variant::Service, "phase12-r2", "power@erase:1");
+        {
+            WatchingFeedback watch(bench.app->Feedback(), {QMessageBox::Ok, QMessageBox::Cancel});
+            bench.StartUpgrade(cmd::UpgradeRadio);
+            QCOMPARE(watch.boxes, (std::vector<uint32_t>{20133, 20158, 20146}));
+        }
+        bench.Radio().SetFaults({});
+        const QStringList backups = QDir(bench.folder.data.path()).entryList(QDir::Files);
+        QCOMPARE(backups.size(), 1);
+
+        WatchingFeedback watch(bench.app->Feedback(), {});
+        QStringList listed;
+        const auto pending = AnswerNextDialog(false, [&listed](QWidget* dialog) {
+            auto* list = Control<QTreeWidget>(*dialog, 1100);
+            for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+                listed << list->topLevelItem(i)->text(0) + QLatin1Char(' ') + list->topLevelItem(i)->text(2);
+            SaveShot(dialog, QStringLiteral("recover-radio"));
+            QVERIFY(Control<QRadioButton>(*dialog, 1103)->isChecked());
+            Control<QPushButton>(*dialog, 1)->click();
+        });
+        bench.app->MainFrame()->Command(cmd::RecoverRadio)->trigger();
+        QCOMPARE(listed, QStringList{QStringLiteral("742TQK1234 R02.02.04")});
+        QCOMPARE(watch.boxes, (std::vector<uint32_t>{20133, 20230}));
+        QCOMPARE(watch.progressOpenAtBox, (std::vector<bool>{true, false}));
+        QVERIFY(bench.FlashHolds(bench.folder.firmware));
+        QVERIFY(!bench.Radio().State().firmwareErased);
+        bench.clock.Sleep(1000);
+        QCOMPARE(ReadRadioInfo(0).outcome, RadioInfoOutcome::Ok);
+    }
+
     void notesGoOnlyWithTheFinalMessageOfTheirRun()
     {
         QtFeedback feedback;

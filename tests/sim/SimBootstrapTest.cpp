@@ -142,5 +142,72 @@ TEST(SimLoader, ResetRestartsIntoTheModeTheAdapterSelects)
     EXPECT_EQ(rig.Transact(0x23, {0x10}), AckThen(0x8B, {0x10, 0x01}));
 }
 
+// What happens to the radio in loader mode, in order.
+enum class LoaderStep {
+    Erase,
+    Program,
+    Reset,     // the loader's reset command; the adapter is still ON(Flash Mode)
+    PowerLoss, // power lost and back, the bootcode downloaded again
+};
+
+struct FirmwareCase {
+    const char* name;
+    std::vector<LoaderStep> steps;
+    bool answersInNormalMode;
+};
+
+class SimFirmwareErased : public ::testing::TestWithParam<FirmwareCase> {};
+
+TEST_P(SimFirmwareErased, RadioAnswersInNormalModeOnlyWithCompleteFirmware)
+{
+    SimRig rig;
+    ASSERT_TRUE(rig.Open(2400));
+    SimOperator::PutIntoBootstrap(*rig.line);
+    ASSERT_EQ(DownloadBootcode(rig, SampleLoader(19200), 19200), 'P');
+    for (LoaderStep step : GetParam().steps) {
+        switch (step) {
+        case LoaderStep::Erase:
+            rig.device->SetReadLimits(ReadLimits{250, 0, 30000});
+            EXPECT_EQ(rig.Transact(0x15, {0x40}), Bytes({0x50, 0xF1, 0x84, 0x8A}));
+            rig.device->SetReadLimits(ReadLimits{250, 0, 1000});
+            break;
+        case LoaderStep::Program:
+            EXPECT_EQ(rig.Transact(0x17, {0x40, 0x00, 0x10, 0x12, 0x34}), Bytes({0x50, 0xF1, 0x84, 0x8A}));
+            break;
+        case LoaderStep::Reset:
+            EXPECT_EQ(rig.Transact(0x10, {}), Bytes({0x50}));
+            break;
+        case LoaderStep::PowerLoss:
+            rig.Radio().PowerOff();
+            rig.Radio().PowerOn();
+            rig.SetRate(2400);
+            ASSERT_EQ(DownloadBootcode(rig, SampleLoader(19200), 19200), 'P');
+            break;
+        }
+    }
+    SimOperator::ReturnToNormal(*rig.line);
+    rig.Pass(300);
+    rig.SetRate(9600);
+    const std::vector<uint8_t> answer = rig.Transact(0x23, {0x10});
+    if (GetParam().answersInNormalMode) {
+        EXPECT_EQ(answer, AckThen(0x8B, {0x10, 0x01}));
+    } else {
+        EXPECT_TRUE(answer.empty());
+    }
+    EXPECT_EQ(rig.Radio().State().firmwareErased, !GetParam().answersInNormalMode);
+}
+
+using enum LoaderStep;
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SimFirmwareErased,
+    ::testing::Values(FirmwareCase{"NoErase", {Reset}, true},
+                      FirmwareCase{"EraseFlashReset", {Erase, Program, Reset}, true},
+                      FirmwareCase{"EraseOnly", {Erase, Reset}, false},
+                      FirmwareCase{"PowerLostWhileFlashing", {Erase, Program, PowerLoss}, false},
+                      // The loader's reset alone does not finish a flashing that lost its power.
+                      FirmwareCase{"ProgramAfterPowerLoss", {Erase, PowerLoss, Program, Reset}, false},
+                      FirmwareCase{"FlashedAgainFromTheErase", {Erase, PowerLoss, Erase, Program, Reset}, true}),
+    [](const ::testing::TestParamInfo<FirmwareCase>& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace vantrel

@@ -30,6 +30,7 @@ SimRadioState SampleState()
     state.mode = SimMode::Loader;
     state.adapterFlashMode = true;
     state.loaderRate = 38400;
+    state.firmwareErased = true;
     return state;
 }
 
@@ -44,6 +45,7 @@ void ExpectSameState(const SimRadioState& a, const SimRadioState& b)
     EXPECT_EQ(a.mode, b.mode);
     EXPECT_EQ(a.adapterFlashMode, b.adapterFlashMode);
     EXPECT_EQ(a.loaderRate, b.loaderRate);
+    EXPECT_EQ(a.firmwareErased, b.firmwareErased);
 }
 
 TEST(SimStateFile, RoundTripKeepsEverythingAndStaysSmall)

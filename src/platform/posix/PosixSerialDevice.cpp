@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -196,6 +197,40 @@ OpenResult PosixSerialDevice::Open(const std::string& name)
     m_facts.breakReport = m_hasBreakCounter ? BreakReport::Counter : BreakReport::InBandMark;
     Note(name, adapterNote, false);
     return {};
+}
+
+OpenResult PosixSerialDevice::Probe(const std::string& name)
+{
+    struct stat status {};
+    if (stat(name.c_str(), &status) != 0) return OpenFailure(errno);
+    // A directory, a file or a partly typed name is no port.
+    if (!S_ISCHR(status.st_mode)) return Failure(OpenError::NoSuchDevice, "not a serial device");
+    const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return OpenFailure(errno);
+    termios before{};
+    if (!isatty(fd) || tcgetattr(fd, &before) != 0) {
+        close(fd);
+        return Failure(OpenError::NoSuchDevice, "not a serial device");
+    }
+    int lines = 0;
+    const bool knowsLines = ioctl(fd, TIOCMGET, &lines) == 0;
+    OpenResult result;
+    // Held by another program: its lock, or its exclusive mode (which root passes).
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK || errno == EAGAIN) result = OpenFailure(EBUSY);
+    } else {
+        flock(fd, LOCK_UN);
+    }
+#ifdef TIOCGEXCL
+    int exclusive = 0;
+    if (result.Ok() && ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) result = OpenFailure(EBUSY);
+#endif
+    termios after{};
+    if (tcgetattr(fd, &after) == 0 && std::memcmp(&before, &after, sizeof before) != 0) tcsetattr(fd, TCSANOW, &before);
+    int linesAfter = 0;
+    if (knowsLines && ioctl(fd, TIOCMGET, &linesAfter) == 0 && linesAfter != lines) ioctl(fd, TIOCMSET, &lines);
+    close(fd);
+    return result;
 }
 
 OpenResult PosixSerialDevice::InUse(const std::string& name, bool lockFree)

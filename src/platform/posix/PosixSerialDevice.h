@@ -25,6 +25,10 @@ public:
     OpenResult Open(const std::string& name) override;
     bool IsOpen() const override { return m_fd >= 0; }
     void Close() override;
+    // Only character devices that are terminals count; their line settings
+    // and modem lines are left as they were (put back should the driver have
+    // changed them on the open).
+    OpenResult Probe(const std::string& name) override;
 
     bool SetQueueSizes(uint32_t rxBytes, uint32_t txBytes) override;
     bool Purge(unsigned flags) override;

@@ -138,6 +138,18 @@ TEST(ServiceHistoryRecords, EveryRadioCommandAddsExactlyOneTrueRecord)
     EXPECT_NE(records.back().backupFile, firstBackup);
     EXPECT_NE(records.back().detail.find(firstBackup), std::string::npos) << records.back().detail;
 
+    // A recovery from the same backup is an operation of its own, recorded like the restore.
+    const test::CliRun recover = run.Run({"recover", "--backup", firstBackup});
+    EXPECT_EQ(recover.status, 0) << recover.out << recover.err;
+    const std::vector<ServiceRecord> recovered = run.Records();
+    ASSERT_EQ(recovered.size(), commands.size() + 2);
+    EXPECT_EQ(recovered.back().operation, "recovery");
+    EXPECT_EQ(recovered.back().outcome, ServiceOutcome::Succeeded);
+    EXPECT_EQ(recovered.back().resultId, 20230u);
+    EXPECT_FALSE(recovered.back().backupFile.empty());
+    EXPECT_NE(recovered.back().backupFile, firstBackup);
+    EXPECT_NE(recovered.back().detail.find(firstBackup), std::string::npos) << recovered.back().detail;
+
     // What the history says of single records.
     const ServiceRecord& info = records[0];
     EXPECT_EQ(info.device, "sim");

@@ -12,6 +12,7 @@
 #include "sim/CodeplugGenerator.h"
 #include "sim/SimSamplePatch.h"
 #include "support/CodeplugFiles.h"
+#include "upgrade/RecoverRadio.h"
 #include "upgrade/RestoreBackup.h"
 #include "upgrade/UpgradeRig.h"
 
@@ -21,7 +22,7 @@
 namespace vantrel {
 namespace {
 
-enum class Operation { Upgrade, WriteCodeplug, Patch, Unpatch, Restore };
+enum class Operation { Upgrade, WriteCodeplug, Patch, Unpatch, Restore, Recover };
 
 constexpr uint32_t kPhase3Block3 = 123;
 constexpr uint32_t kChunk = 30;
@@ -38,7 +39,7 @@ public:
         if (m_operation == Operation::Unpatch) {
             ASSERT_EQ(CPatcher(0, PatchPath()).Patch(), PatchOutcome::Done);
         }
-        if (m_operation == Operation::Restore) {
+        if (m_operation == Operation::Restore || m_operation == Operation::Recover) {
             // The radio's first 700 bytes with its tuning data changed.
             EepromBackup backup;
             backup.start = 0;
@@ -74,6 +75,15 @@ public:
         case Operation::Restore:
             RestoreBackup(m_backupPath, 0, m_rig.settings.flashRate, m_rig.settings.programFolder);
             break;
+        case Operation::Recover: {
+            RecoverySettings settings;
+            settings.flashRate = m_rig.settings.flashRate;
+            settings.programFolder = m_rig.settings.programFolder;
+            settings.writeFirmware = false;
+            settings.backupPath = m_backupPath;
+            RecoverRadio(settings);
+            break;
+        }
         }
         m_rig.clock.Sleep(1000);
         m_rig.line->Sync();
@@ -175,6 +185,7 @@ TEST_P(WriteReadBackTest, AByteStoredWrongFailsTheOperationNamingIt)
         [[fallthrough]];
     case Operation::WriteCodeplug:
     case Operation::Restore:
+    case Operation::Recover:
         ASSERT_EQ(rig.Backups().size(), 1u);
         EXPECT_TRUE(noted(MessageTextWith(20251, rig.BackupPath(rig.Backups().front()))));
         break;
@@ -197,7 +208,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadBackCase{"patch_last_chunk", Operation::Patch, -1, {20250, 20150}},
                       ReadBackCase{"unpatch_middle_chunk", Operation::Unpatch, 2, {20250, 20150}},
                       ReadBackCase{"restore_first_chunk", Operation::Restore, 1, {20250, 20208}},
-                      ReadBackCase{"restore_last_chunk", Operation::Restore, -1, {20250, 20208}}),
+                      ReadBackCase{"restore_last_chunk", Operation::Restore, -1, {20250, 20208}},
+                      ReadBackCase{"recovery_first_chunk", Operation::Recover, 1, {20250, 20231}},
+                      ReadBackCase{"recovery_last_chunk", Operation::Recover, -1, {20250, 20231}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WriteReadBack, AReadBackWithoutAnAnswerIsAFailedWriteThatMayBeRetried)

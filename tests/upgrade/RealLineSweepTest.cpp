@@ -50,7 +50,7 @@ RadioContents CleanRun(uint32_t rate)
     RadioContents clean{rig.Radio().State().eeprom, rig.Radio().State().flash.Pages(), 0};
     const auto& requests = rig.Radio().Requests();
     for (size_t i = 0; i < requests.size() && clean.firstFlashWrite == 0; ++i) {
-        const Request r = DecodeRadioRequest(requests[i]);
+        const RadioRequest r = DecodeRadioRequest(requests[i]);
         if (r.opcode == 0x17 && (r.address & 0x400000) != 0) clean.firstFlashWrite = static_cast<uint32_t>(i + 1);
     }
     runs.emplace(rate, clean);

@@ -133,10 +133,10 @@ uint8_t UpgradeRig::ExpectedTag() const
     return tags.NextDifferentFrom(eepromBefore[kTagByteAddress]);
 }
 
-Request DecodeRadioRequest(const std::vector<uint8_t>& message)
+RadioRequest DecodeRadioRequest(const std::vector<uint8_t>& message)
 {
     size_t at = 1;
-    Request r;
+    RadioRequest r;
     r.opcode = message[0] >> 4;
     if (r.opcode == 0x0F) r.opcode = message[at++];
     if ((message[0] & 0x0F) == 0x0F) at += 2;
@@ -160,15 +160,15 @@ uint32_t RequestNumber(const std::string& profile, const RequestMatch& match, in
 
 RequestMatch ReadAt(uint32_t address)
 {
-    return [address](const Request& r) { return r.opcode == 0x11 && r.address == address; };
+    return [address](const RadioRequest& r) { return r.opcode == 0x11 && r.address == address; };
 }
 RequestMatch WriteAt(uint32_t address)
 {
-    return [address](const Request& r) { return r.opcode == 0x17 && r.address == address; };
+    return [address](const RadioRequest& r) { return r.opcode == 0x17 && r.address == address; };
 }
 RequestMatch Opcode(uint8_t opcode)
 {
-    return [opcode](const Request& r) { return r.opcode == opcode; };
+    return [opcode](const RadioRequest& r) { return r.opcode == opcode; };
 }
 
 } // namespace vantrel

@@ -77,16 +77,16 @@ private:
 
 // A request the radio took in normal or loader mode: its opcode, and the
 // address of a read-memory or write-memory request.
-struct Request {
+struct RadioRequest {
     uint8_t opcode = 0;
     uint32_t address = 0;
 };
-Request DecodeRadioRequest(const std::vector<uint8_t>& message);
+RadioRequest DecodeRadioRequest(const std::vector<uint8_t>& message);
 
 // The number of the first request of a clean upgrade of the profile that
 // matches (after `skip` earlier matches), counted as the simulated radio counts
 // them for its faults; 0 when none matches.
-using RequestMatch = std::function<bool(const Request&)>;
+using RequestMatch = std::function<bool(const RadioRequest&)>;
 uint32_t RequestNumber(const std::string& profile, const RequestMatch& match, int skip = 0);
 RequestMatch ReadAt(uint32_t address);
 RequestMatch WriteAt(uint32_t address);

@@ -108,7 +108,7 @@ std::vector<uint32_t> EepromWrites(const SimRadio& radio, size_t from)
     std::vector<uint32_t> addresses;
     const auto& requests = radio.Requests();
     for (size_t i = from; i < requests.size(); ++i) {
-        const Request r = DecodeRadioRequest(requests[i]);
+        const RadioRequest r = DecodeRadioRequest(requests[i]);
         if (r.opcode == 0x17 && (r.address & 0x400000) == 0) addresses.push_back(r.address);
     }
     return addresses;
@@ -233,11 +233,11 @@ TEST(WriteReadBack, EachBlockIsReadBackAsSoonAsItIsWritten)
 {
     UpgradeRig rig("default");
     ASSERT_EQ(rig.Run().outcome, UpgradeOutcome::Succeeded);
-    std::vector<Request> decoded;
+    std::vector<RadioRequest> decoded;
     for (const auto& message : rig.Radio().Requests())
         decoded.push_back(DecodeRadioRequest(message));
     const auto imageStart = std::find_if(decoded.begin(), decoded.end(),
-                                         [](const Request& r) { return r.opcode == 0x17 && r.address == 0; });
+                                         [](const RadioRequest& r) { return r.opcode == 0x17 && r.address == 0; });
     ASSERT_NE(imageStart, decoded.end());
     size_t blocks = 0;
     for (auto it = imageStart; it != decoded.end() && it->opcode == 0x17 && (it->address & 0x400000) == 0; it += 2) {

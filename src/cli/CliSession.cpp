@@ -47,7 +47,7 @@ bool CliSession::OpenEvents()
     if (m_options.events.empty()) return true;
     std::FILE* stream = m_dataOut;
     if (m_options.events != "-") {
-        m_eventsFile = std::fopen(m_options.events.c_str(), "w");
+        m_eventsFile = OpenFile(m_options.events, "w");
         if (!m_eventsFile) {
             std::fprintf(m_err, "Error: cannot write the events file %s\n", m_options.events.c_str());
             return false;

@@ -5,8 +5,12 @@
 # the requests the program had to send again (a request the radio got broken,
 # or refused); target: every upgrade succeeds.
 #
-#   bench/soak_pty_upgrade.sh [BUILD_BIN_DIR] [RUNS] [RATES] [RECORDS]
-#       (defaults: build/bin 5 "38400 115200" all)
+#   bench/soak_pty_upgrade.sh [BUILD_BIN_DIR] [RUNS] [RATES] [RECORDS] [AT_ONCE]
+#       (defaults: build/bin 5 "38400 115200" all 1)
+#
+# AT_ONCE runs that many upgrades of a rate at the same time, each on a
+# pseudo-terminal and a simulated radio of its own, as on a bench of several
+# radios; every rate's runs start together when AT_ONCE is "all".
 #
 # RECORDS flashes only the first RECORDS records of the sample firmware (as the
 # selected firmware file, the same write commands): on a loaded machine a whole
@@ -22,12 +26,12 @@ bin=${1:-build/bin}
 runs=${2:-5}
 rates=${3:-"38400 115200"}
 records=${4:-all}
+atOnce=${5:-1}
 work=$(mktemp -d)
 busy=()
-radio=
 cleanup() {
-    [ -n "$radio" ] && kill "$radio" 2>/dev/null
     for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
+    pkill -P $$ 2>/dev/null
     wait 2>/dev/null
 }
 trap cleanup EXIT
@@ -48,29 +52,46 @@ for _ in 1 2; do
     busy+=($!)
 done
 
+# One upgrade over a pseudo-terminal of its own; leaves "ok" or "failed" and
+# the number of requests sent again in its folder.
+soak_run() {
+    local rate=$1 dir=$2 radio
+    mkdir -p "$dir"
+    "$bin/vantrel-simradio" --profile phase12-r2 --link "$dir/radio" --auto-operator --realtime --quiet \
+        > /dev/null 2> "$dir/radio.log" &
+    radio=$!
+    for _ in $(seq 50); do [ -e "$dir/radio" ] && break; sleep 0.1; done
+    "$bin/vantrel-cli" --port "$dir/radio" --folder "$work/program" --data-dir "$dir/data" --rate "$rate" \
+        --yes --retries 1 --trace "$dir/trace.txt" upgrade "${firmware[@]}" > "$dir/out.txt" 2>&1
+    kill "$radio" 2>/dev/null
+    wait "$radio" 2>/dev/null
+    grep -c "^# request sent again" "$dir/trace.txt" > "$dir/retried"
+    if grep -q "Upgrade Successfully done" "$dir/out.txt"; then echo ok; else echo failed; fi > "$dir/result"
+}
+
 failed=0
 kept=0
-echo "firmware records: $records; two busy processes; vantrel-simradio --realtime"
+echo "firmware records: $records; two busy processes; vantrel-simradio --realtime; upgrades at once: $atOnce"
 printf "%8s %6s %10s %16s %10s\n" rate runs successes "frames retried" "wall s"
 for rate in $rates; do
     ok=0
     retried=0
     start=$(date +%s)
+    pids=()
+    for run in $(seq "$runs"); do
+        soak_run "$rate" "$work/$rate-$run" &
+        pids+=($!)
+        # Waits for the oldest run when as many as asked for are under way.
+        if [ "$atOnce" != all ] && [ "${#pids[@]}" -ge "$atOnce" ]; then
+            wait "${pids[0]}"
+            pids=("${pids[@]:1}")
+        fi
+    done
+    for pid in "${pids[@]}"; do wait "$pid"; done
     for run in $(seq "$runs"); do
         dir="$work/$rate-$run"
-        mkdir -p "$dir"
-        "$bin/vantrel-simradio" --profile phase12-r2 --link "$dir/radio" --auto-operator --realtime --quiet \
-            > /dev/null 2> "$dir/radio.log" &
-        radio=$!
-        for _ in $(seq 50); do [ -e "$dir/radio" ] && break; sleep 0.1; done
-        "$bin/vantrel-cli" --port "$dir/radio" --folder "$work/program" --data-dir "$dir/data" --rate "$rate" \
-            --yes --retries 1 --trace "$dir/trace.txt" upgrade "${firmware[@]}" > "$dir/out.txt" 2>&1
-        kill "$radio" 2>/dev/null
-        wait "$radio" 2>/dev/null
-        radio=
-        again=$(grep -c "^# request sent again" "$dir/trace.txt")
-        retried=$((retried + again))
-        if grep -q "Upgrade Successfully done" "$dir/out.txt"; then
+        retried=$((retried + $(cat "$dir/retried" 2>/dev/null || echo 0)))
+        if [ "$(cat "$dir/result" 2>/dev/null)" = ok ]; then
             ok=$((ok + 1))
             rm -rf "$dir"
         else

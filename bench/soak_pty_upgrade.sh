@@ -31,7 +31,8 @@ work=$(mktemp -d)
 busy=()
 cleanup() {
     for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
-    pkill -P $$ 2>/dev/null
+    # The radios are started inside the runs: found by their links in this folder.
+    pkill -f -- "--link $work/" 2>/dev/null
     wait 2>/dev/null
 }
 trap cleanup EXIT
@@ -65,7 +66,9 @@ soak_run() {
         --yes --retries 1 --trace "$dir/trace.txt" upgrade "${firmware[@]}" > "$dir/out.txt" 2>&1
     kill "$radio" 2>/dev/null
     wait "$radio" 2>/dev/null
-    grep -c "^# request sent again" "$dir/trace.txt" > "$dir/retried"
+    local again
+    again=$(grep -c "^# request sent again" "$dir/trace.txt" 2>/dev/null)
+    echo "${again:-0}" > "$dir/retried"
     if grep -q "Upgrade Successfully done" "$dir/out.txt"; then echo ok; else echo failed; fi > "$dir/result"
 }
 
@@ -90,7 +93,7 @@ for rate in $rates; do
     for pid in "${pids[@]}"; do wait "$pid"; done
     for run in $(seq "$runs"); do
         dir="$work/$rate-$run"
-        retried=$((retried + $(cat "$dir/retried" 2>/dev/null || echo 0)))
+        retried=$((retried + $(cat "$dir/retried")))
         if [ "$(cat "$dir/result" 2>/dev/null)" = ok ]; then
             ok=$((ok + 1))
             rm -rf "$dir"
